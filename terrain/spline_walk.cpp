@@ -1,0 +1,18 @@
+// The spline walk: counter arithmetic exactly as the synthesis pass needs it for bit-exact terrains.
+#include "terrain/spline_walk.h"
+
+float WalkParameter(const SplineWalk& walk, float step) {
+  return static_cast<float>(static_cast<double>(walk.counter) / static_cast<double>(step));
+}
+
+void AdvanceWalk(SplineWalk* walk, float step) {
+  // The comparison uses the exact next count, the subtraction its float rounding.
+  const double next = static_cast<double>(walk->counter) + 1.0;
+  if (next >= static_cast<double>(step)) {
+    walk->windowStart += 1;
+    walk->counter = static_cast<float>(static_cast<double>(static_cast<float>(next)) -
+                                       static_cast<double>(step));
+  } else {
+    walk->counter = static_cast<float>(next);
+  }
+}

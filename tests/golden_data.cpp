@@ -1,0 +1,73 @@
+// Reads the golden case table and streams from the tests' data folder.
+#include "golden_data.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+static std::vector<std::string> SplitTabs(const std::string& line) {
+  std::vector<std::string> fields;
+  std::stringstream stream(line);
+  std::string field;
+  while (std::getline(stream, field, '\t')) {
+    if (!field.empty() && field.back() == '\r') field.pop_back();
+    fields.push_back(field);
+  }
+  return fields;
+}
+
+std::vector<GoldenCase> LoadGoldenCases() {
+  std::ifstream file(std::string(KORAVEL_TEST_DATA) + "/golden/cases.tsv");
+  std::vector<GoldenCase> cases;
+  std::string line;
+  if (!std::getline(file, line)) return cases;
+  const std::vector<std::string> header = SplitTabs(line);
+  while (std::getline(file, line)) {
+    const std::vector<std::string> fields = SplitTabs(line);
+    if (fields.size() != header.size()) continue;
+    GoldenCase golden;
+    for (size_t i = 0; i < header.size(); ++i) golden.columns[header[i]] = fields[i];
+    std::map<std::string, std::string>& c = golden.columns;
+    golden.name = c["name"];
+    golden.seed = static_cast<int32_t>(std::strtol(c["seed"].c_str(), nullptr, 10));
+    golden.terrainHeight = std::strtof(c["terrainHeight"].c_str(), nullptr);
+    golden.passHeightScale = std::strtof(c["passHeightScale"].c_str(), nullptr);
+    golden.freqScale = std::strtof(c["freqScale"].c_str(), nullptr);
+    golden.initFreq = std::strtof(c["initFreq"].c_str(), nullptr);
+    golden.passCount = static_cast<int32_t>(std::strtol(c["passCount"].c_str(), nullptr, 10));
+    golden.river = static_cast<int32_t>(std::strtol(c["river"].c_str(), nullptr, 10));
+    golden.flat = static_cast<int32_t>(std::strtol(c["flat"].c_str(), nullptr, 10));
+    golden.minHeight = c["minHeight"];
+    golden.maxHeight = c["maxHeight"];
+    golden.draws = std::strtoll(c["draws"].c_str(), nullptr, 10);
+    cases.push_back(golden);
+  }
+  return cases;
+}
+
+std::vector<unsigned char> LoadGoldenStream(const std::string& caseName, const std::string& stream) {
+  const std::string path = std::string(KORAVEL_TEST_DATA) + "/golden/" + caseName + "/" + stream + ".f32";
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return {};
+  return std::vector<unsigned char>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::string Fnv1a64(const void* bytes, size_t size) {
+  uint64_t hash = 0xcbf29ce484222325ull;
+  const unsigned char* p = static_cast<const unsigned char*>(bytes);
+  for (size_t i = 0; i < size; ++i) {
+    hash ^= p[i];
+    hash *= 0x100000001b3ull;
+  }
+  char text[17];
+  snprintf(text, sizeof text, "%08lx%08lx", static_cast<unsigned long>(hash >> 32),
+           static_cast<unsigned long>(hash & 0xffffffffu));
+  return text;
+}
+
+std::string Format9g(float value) {
+  char text[32];
+  snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+  return text;
+}

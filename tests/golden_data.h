@@ -1,0 +1,34 @@
+// Access to the golden terrains in the test data: the case table and the raw float streams.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+struct GoldenCase {
+  std::string name;
+  int32_t seed;
+  float terrainHeight;
+  float passHeightScale;
+  float freqScale;
+  float initFreq;
+  int32_t passCount;
+  int32_t river;
+  int32_t flat;
+  std::string minHeight;  // as printed with %.9g
+  std::string maxHeight;
+  int64_t draws;
+  std::map<std::string, std::string> columns;  // every column by its header name
+};
+
+std::vector<GoldenCase> LoadGoldenCases();
+
+// The raw bytes of a golden stream ("heights", "water", "list", "points"); empty when the case has no such file.
+std::vector<unsigned char> LoadGoldenStream(const std::string& caseName, const std::string& stream);
+
+// 64-bit FNV-1a, printed as 16 lower-case hex digits.
+std::string Fnv1a64(const void* bytes, size_t size);
+
+// Formats a float with %.9g.
+std::string Format9g(float value);
