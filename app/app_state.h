@@ -1,0 +1,63 @@
+// The process-wide state records: Settings, the terrain on display, the view, the benchmark, the layout and the handles.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+struct TerrainGrid;
+
+// The identifiers of the display radio buttons double as the render modes.
+constexpr int32_t kRenderModeSolid = 1027;
+constexpr int32_t kRenderModeWire = 1028;
+
+constexpr int32_t kBenchmarkIdle = 0;
+constexpr int32_t kBenchmarkSpinning = 2;
+
+struct Settings {
+  float terrainHeight;
+  int32_t createRiver;
+  int32_t seed;
+  float freqScale;
+  int32_t initFreq;
+  float passHeightScale;
+  int32_t passCount;
+  int32_t renderMode;
+  int32_t createAs2d;
+};
+
+struct ViewState {
+  float pitch;  // tilt about x, degrees, [0, 90]
+  float yaw;    // turn about y, degrees
+  float zoom;   // uniform scale, [1, 10]
+  int32_t lastMouseX;
+  int32_t lastMouseY;
+};
+
+struct BenchmarkState {
+  int32_t mode;         // kBenchmarkIdle or kBenchmarkSpinning
+  float accumulatedMs;  // summed tick times of the current run
+};
+
+struct Layout {
+  int32_t clientWidth;
+  int32_t clientHeight;
+  int32_t viewWidth;   // clientWidth - 153
+  int32_t viewHeight;  // clientHeight - 2
+};
+
+extern Settings settings;
+extern TerrainGrid* currentTerrain;
+extern ViewState viewState;
+extern BenchmarkState benchmarkState;
+extern Layout layout;
+
+extern HWND mainWindow;
+extern HWND viewWindow;
+extern HWND panelWindow;
+extern HDC viewDC;
+extern HGLRC renderContext;
+extern int32_t quitRequested;
+
+// Stores the Settings defaults the panel shows at start.
+void SetDefaultSettings();
