@@ -1,0 +1,59 @@
+// Drawing one frame of the view: clear, place the terrain, draw it solid or as points, present.
+#include "render/frame.h"
+
+#include <windows.h>
+
+#include <GL/gl.h>
+
+#include "app/app_state.h"
+#include "render/terrain_list.h"
+#include "terrain/terrain_grid.h"
+
+// The double just above 2/9: lifts the terrain from -20 at pitch 0 to 0 at pitch 90.
+static const double kLiftPerDegree = 0.22222222222222224;
+// Water above this intensity shows as a blue point.
+static const double kWaterPoint = 0.7;
+
+void DrawFrame() {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glPushMatrix();
+  const float lift = static_cast<float>(-20.0 + static_cast<double>(viewState.pitch) * kLiftPerDegree);
+  glTranslatef(0.0f, lift, -80.0f);
+  glRotatef(viewState.pitch, 1.0f, 0.0f, 0.0f);
+  glRotatef(viewState.yaw, 0.0f, 1.0f, 0.0f);
+  glScalef(viewState.zoom, viewState.zoom, viewState.zoom);
+  if (currentTerrain != nullptr) {
+    if (settings.renderMode == kRenderModeWire) DrawTerrainPoints(currentTerrain);
+    else DrawTerrainSolid(currentTerrain);
+  }
+  glPopMatrix();
+  glFlush();
+  SwapBuffers(viewDC);
+}
+
+void DrawTerrainSolid(const TerrainGrid* grid) {
+  if (grid == nullptr) return;
+  glColor3f(0.4f, 0.7f, 0.4f);
+  glCallList(1);
+}
+
+// Grey rising 0.0625 per unit of height from 0.3 at height -4.
+static float PointGrey(float h) {
+  return static_cast<float>((static_cast<double>(h) + 4.0) * 0.0625 + 0.3);
+}
+
+void DrawTerrainPoints(const TerrainGrid* grid) {
+  if (grid == nullptr || grid->heights == nullptr || grid->water == nullptr) return;
+  glBegin(GL_POINTS);
+  for (int32_t i = 0; i < grid->depth; ++i) {
+    const float z = static_cast<float>(GridCoordinate(grid->extentZ, i, grid->depth));
+    for (int32_t j = 0; j < grid->width; ++j) {
+      const int64_t k = j + static_cast<int64_t>(i) * grid->width;
+      const float g = PointGrey(grid->heights[k]);
+      glColor3f(g, g, g);
+      if (static_cast<double>(grid->water[k]) > kWaterPoint) glColor3f(0.0f, 0.0f, 1.0f);
+      glVertex3f(static_cast<float>(GridCoordinate(grid->extentX, j, grid->width)), grid->heights[k], z);
+    }
+  }
+  glEnd();
+}

@@ -1,0 +1,13 @@
+// The viewer's generation: synthesis of the terrain, then its display list.
+#include "render/generate_terrain.h"
+
+#include "render/terrain_list.h"
+#include "terrain/terrain_synthesis.h"
+
+bool GenerateTerrain(TerrainGrid* grid, int32_t seed, float passHeightScale, float freqScale,
+                     float initFreq, int32_t passCount, int32_t river, int32_t flat) {
+  if (grid == nullptr) return false;
+  if (!SynthesizeTerrain(grid, seed, passHeightScale, freqScale, initFreq, passCount, river)) return false;
+  BuildTerrainList(grid, flat);
+  return true;
+}
