@@ -1,0 +1,68 @@
+// The message and tick loop, and the "Single" benchmark steps its ticks drive.
+#include "app/main_loop.h"
+
+#include <cstdio>
+
+#include "app/app_state.h"
+#include "panel/config_panel.h"
+#include "render/frame.h"
+
+// 72 frames, 1000 ms in a second: frames per second from the run's milliseconds.
+constexpr double kFramesTimesMsPerSecond = 72000.0;
+constexpr float kFullTurn = 360.0f;
+
+TickClock tickClock = {0};
+
+void StartTickClock(uint32_t nowMs) { tickClock.lastTickMs = nowMs; }
+
+bool TakeTick(uint32_t nowMs) {
+  const uint32_t elapsedMs = nowMs - tickClock.lastTickMs;  // modulo 2^32
+  if (elapsedMs < kTickIntervalMs) return false;
+  tickClock.lastTickMs = nowMs;
+  if (benchmarkState.mode == kBenchmarkSpinning) BenchmarkStep(static_cast<float>(elapsedMs));
+  return true;
+}
+
+uint32_t MsUntilNextTick(uint32_t nowMs) {
+  const uint32_t elapsedMs = nowMs - tickClock.lastTickMs;
+  return elapsedMs >= kTickIntervalMs ? 0 : kTickIntervalMs - elapsedMs;
+}
+
+static void FinishBenchmark() {
+  const double fps = kFramesTimesMsPerSecond / static_cast<double>(benchmarkState.accumulatedMs);
+  benchmarkState.mode = kBenchmarkIdle;
+  viewState.yaw = 0.0f;
+  char text[20];
+  snprintf(text, sizeof text, "Fps: %f", fps);
+  SetDlgItemTextA(panelWindow, kControlFps, text);
+  EnableWindow(panelWindow, TRUE);
+}
+
+void BenchmarkStep(float tickMs) {
+  benchmarkState.accumulatedMs += tickMs;
+  viewState.yaw += kBenchmarkStepDegrees;
+  DrawFrame();
+  if (viewState.yaw == kFullTurn) FinishBenchmark();
+}
+
+void DrainMessages(MSG* message) {
+  while (PeekMessageA(message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(message);
+    DispatchMessageA(message);
+    if (message->message == WM_QUIT) quitRequested = 1;
+  }
+}
+
+int RunMainLoop() {
+  MSG message = {};
+  while (!quitRequested) {
+    DrainMessages(&message);
+    TakeTick(timeGetTime());
+    if (quitRequested) break;
+    // A running benchmark polls; otherwise sleep until input arrives or the next tick is due.
+    if (benchmarkState.mode != kBenchmarkSpinning) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, MsUntilNextTick(timeGetTime()), QS_ALLINPUT);
+    }
+  }
+  return static_cast<int>(message.wParam);
+}

@@ -1,0 +1,13 @@
+// The program's entry point: start-up, the loop, shutdown.
+#include <windows.h>
+
+#include "app/main_loop.h"
+#include "app/start_up.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // Without a main window there is no loop that could ever end.
+  if (!StartUp(instance)) return 1;
+  const int exitCode = ExitCode(RunMainLoop());
+  ShutDown();
+  return exitCode;
+}
