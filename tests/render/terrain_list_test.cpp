@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
 
 #include "render/frame.h"
 #include "render/terrain_list.h"
