@@ -84,6 +84,21 @@ struct WNDCLASSA {
   LPCSTR lpszClassName;
 };
 
+struct CREATESTRUCTA {
+  LPVOID lpCreateParams;
+  HINSTANCE hInstance;
+  HMENU hMenu;
+  HWND hwndParent;
+  int cy;
+  int cx;
+  int y;
+  int x;
+  LONG style;
+  LPCSTR lpszName;
+  LPCSTR lpszClass;
+  DWORD dwExStyle;
+};
+
 struct PAINTSTRUCT {
   HDC hdc;
   BOOL fErase;
@@ -187,7 +202,10 @@ struct PIXELFORMATDESCRIPTOR {
 #define DS_MODALFRAME 0x80L
 
 #define BS_PUSHBUTTON 0x00000000L
+#define BS_DEFPUSHBUTTON 0x00000001L
+#define BS_CHECKBOX 0x00000002L
 #define BS_AUTOCHECKBOX 0x00000003L
+#define BS_RADIOBUTTON 0x00000004L
 #define BS_AUTORADIOBUTTON 0x00000009L
 #define BS_GROUPBOX 0x00000007L
 #define ES_LEFT 0x0000L
@@ -195,6 +213,7 @@ struct PIXELFORMATDESCRIPTOR {
 #define ES_READONLY 0x0800L
 #define ES_NUMBER 0x2000L
 #define SS_LEFT 0x00000000L
+#define SS_NOTIFY 0x00000100L
 
 #define CW_USEDEFAULT ((int)0x80000000)
 #define SW_HIDE 0
@@ -209,10 +228,24 @@ struct PIXELFORMATDESCRIPTOR {
 
 #define MB_OK 0x00000000L
 #define MB_ICONERROR 0x00000010L
+#define MB_ICONWARNING 0x00000030L
+#define MB_ICONINFORMATION 0x00000040L
 #define IDOK 1
 
 #define BST_UNCHECKED 0x0000
 #define BST_CHECKED 0x0001
+
+#define GW_HWNDFIRST 0
+#define GW_HWNDLAST 1
+#define GW_HWNDNEXT 2
+#define GW_HWNDPREV 3
+#define GW_CHILD 5
+
+#define GWL_EXSTYLE (-20)
+#define GWL_STYLE (-16)
+#define GWL_ID (-12)
+
+#define SIZE_MAXIMIZED 2
 
 #define QS_ALLINPUT 0x04FF
 #define WAIT_OBJECT_0 0x00000000L
@@ -269,6 +302,17 @@ UINT GetDlgItemTextA(HWND dialog, int id, LPSTR text, int maxCount);
 BOOL CheckDlgButton(HWND dialog, int id, UINT check);
 UINT IsDlgButtonChecked(HWND dialog, int id);
 BOOL CheckRadioButton(HWND dialog, int firstId, int lastId, int checkId);
+
+// Window inspection, as on Windows (used by tests and tools).
+HWND GetParent(HWND window);
+HWND GetWindow(HWND window, UINT command);
+int GetDlgCtrlID(HWND window);
+int GetClassNameA(HWND window, LPSTR className, int maxCount);
+int GetWindowTextA(HWND window, LPSTR text, int maxCount);
+BOOL SetWindowTextA(HWND window, LPCSTR text);
+LONG GetWindowLongA(HWND window, int index);
+BOOL IsWindowVisible(HWND window);
+BOOL MapDialogRect(HWND dialog, RECT* rect);
 
 // ---- GDI and WGL ----
 int ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* descriptor);

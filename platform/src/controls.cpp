@@ -1,0 +1,249 @@
+// The built-in controls: buttons, check boxes, radio buttons, group boxes, edits and labels.
+#include "platform_state.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Input.H>
+#include <FL/Fl_Round_Button.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_ask.H>
+#include <FL/fl_draw.H>
+
+namespace {
+
+// An edit; ES_NUMBER lets only digits in from the keyboard and the clipboard.
+class EditWidget : public Fl_Input {
+ public:
+  EditWidget(int x, int y, int width, int height) : Fl_Input(x, y, width, height) {}
+  bool digitsOnly = false;
+  int handle(int event) override;
+};
+
+bool HasNonDigit(const char* text, int length) {
+  for (int i = 0; i < length; ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c != 0x7F && (c < '0' || c > '9')) return true;
+  }
+  return false;
+}
+
+int EditWidget::handle(int event) {
+  bool typed = event == FL_KEYBOARD && (Fl::event_state() & (FL_CTRL | FL_ALT | FL_META)) == 0;
+  if (digitsOnly && (typed || event == FL_PASTE) && HasNonDigit(Fl::event_text(), Fl::event_length())) {
+    fl_beep();
+    return 1;
+  }
+  return Fl_Input::handle(event);
+}
+
+// A group box: an etched frame with its text in the top edge; clicks pass through it.
+class GroupBoxWidget : public Fl_Box {
+ public:
+  GroupBoxWidget(int x, int y, int width, int height) : Fl_Box(x, y, width, height) {}
+  void draw() override;
+};
+
+void GroupBoxWidget::draw() {
+  fl_font(labelfont(), labelsize());
+  int textHeight = fl_height();
+  int top = y() + textHeight / 2;
+  draw_box(FL_ENGRAVED_FRAME, x(), top, w(), h() - textHeight / 2, color());
+  const char* text = label();
+  if (text == nullptr || text[0] == '\0') return;
+  int textWidth = static_cast<int>(fl_width(text));
+  fl_color(parent() != nullptr ? parent()->color() : FL_BACKGROUND_COLOR);
+  fl_rectf(x() + 6, y(), textWidth + 4, textHeight);
+  fl_color(active_r() ? labelcolor() : fl_inactive(labelcolor()));
+  fl_draw(text, x() + 8, y() + textHeight - fl_descent());
+}
+
+// FLTK draws "@..." in labels as symbols; "@@" stands for one "@".
+std::string LabelText(const std::string& text) {
+  std::string label;
+  for (char c : text) {
+    label += c;
+    if (c == '@') label += '@';
+  }
+  return label;
+}
+
+bool IsAuto(const WindowRecord& record) {
+  DWORD type = record.style & 0xF;
+  return type == BS_AUTOCHECKBOX || type == BS_AUTORADIOBUTTON || type == 6;  // 6: BS_AUTO3STATE
+}
+
+// An auto radio button checks itself and unchecks the other auto radio buttons of its group,
+// the controls from the last one with WS_GROUP up to the next one with WS_GROUP.
+void CheckAutoRadio(WindowRecord& record) {
+  WindowRecord* parent = FindWindowRecord(record.parent);
+  if (parent == nullptr) return;
+  const auto& siblings = parent->children;
+  size_t at = 0;
+  while (at < siblings.size() && siblings[at] != record.handle) ++at;
+  if (at == siblings.size()) return;
+  auto hasGroupStyle = [&](size_t i) {
+    WindowRecord* sibling = FindWindowRecord(siblings[i]);
+    return sibling != nullptr && (sibling->style & WS_GROUP) != 0;
+  };
+  size_t first = at;
+  while (first > 0 && !hasGroupStyle(first)) --first;
+  size_t end = at + 1;
+  while (end < siblings.size() && !hasGroupStyle(end)) ++end;
+  for (size_t i = first; i < end; ++i) {
+    WindowRecord* sibling = FindWindowRecord(siblings[i]);
+    if (sibling != nullptr && sibling != &record && sibling->kind == WindowKind::RadioButton && IsAuto(*sibling)) {
+      SetButtonChecked(*sibling, false);
+    }
+  }
+  SetButtonChecked(record, true);
+}
+
+void ButtonClicked(Fl_Widget* widget, void*) {
+  HWND handle = HandleOfWidget(widget);
+  WindowRecord* record = FindWindowRecord(handle);
+  if (record == nullptr) return;
+  Fl_Button* button = static_cast<Fl_Button*>(widget);
+  if (record->kind == WindowKind::RadioButton && IsAuto(*record)) {
+    CheckAutoRadio(*record);
+  } else if ((record->kind == WindowKind::RadioButton || record->kind == WindowKind::CheckBox) && !IsAuto(*record)) {
+    button->value(!button->value());  // only the auto styles change their own state
+  }
+  PostMessageA(handle, kNotifyParentMessage, BN_CLICKED, 0);
+}
+
+void EditChanged(Fl_Widget* widget, void*) {
+  PostMessageA(HandleOfWidget(widget), kNotifyParentMessage, EN_CHANGE, 0);
+}
+
+// Sends WM_COMMAND to the parent; an edit's change arrives as EN_UPDATE, then EN_CHANGE.
+void NotifyParent(HWND control, WORD code) {
+  WindowRecord* record = FindWindowRecord(control);
+  if (record == nullptr) return;
+  HWND parent = record->parent;
+  WPARAM id = static_cast<WPARAM>(static_cast<WORD>(record->controlId));
+  LPARAM from = reinterpret_cast<LPARAM>(control);
+  if (code == EN_CHANGE) {
+    SendMessageA(parent, WM_COMMAND, MAKEWPARAM(id, EN_UPDATE), from);
+    if (FindWindowRecord(control) == nullptr) return;
+  }
+  SendMessageA(parent, WM_COMMAND, MAKEWPARAM(id, code), from);
+}
+
+void ApplyFont(Fl_Widget* widget, DialogFont font) {
+  widget->labelfont(static_cast<Fl_Font>(font.face));
+  widget->labelsize(static_cast<Fl_Fontsize>(font.size));
+}
+
+}  // namespace
+
+bool IsButtonKind(WindowKind kind) {
+  return kind == WindowKind::PushButton || kind == WindowKind::CheckBox || kind == WindowKind::RadioButton ||
+         kind == WindowKind::GroupBox;
+}
+
+Fl_Widget* CreateControlWidget(WindowRecord& record, int x, int y, int width, int height, DialogFont font) {
+  void* handle = record.handle;
+  Fl_Widget* widget = nullptr;
+  switch (record.kind) {
+    case WindowKind::CheckBox:
+      widget = new Fl_Check_Button(x, y, width, height);
+      widget->callback(ButtonClicked, handle);
+      break;
+    case WindowKind::RadioButton: {
+      Fl_Round_Button* radio = new Fl_Round_Button(x, y, width, height);
+      radio->type(FL_TOGGLE_BUTTON);
+      widget = radio;
+      widget->callback(ButtonClicked, handle);
+      break;
+    }
+    case WindowKind::GroupBox:
+      widget = new GroupBoxWidget(x, y, width, height);
+      widget->user_data(handle);
+      break;
+    case WindowKind::Edit: {
+      EditWidget* edit = new EditWidget(x, y, width, height);
+      edit->digitsOnly = (record.style & ES_NUMBER) != 0;
+      edit->readonly((record.style & ES_READONLY) != 0 ? 1 : 0);
+      edit->box((record.style & WS_BORDER) != 0 || (record.exStyle & WS_EX_CLIENTEDGE) != 0 ? FL_DOWN_BOX
+                                                                                              : FL_FLAT_BOX);
+      edit->textfont(static_cast<Fl_Font>(font.face));
+      edit->textsize(static_cast<Fl_Fontsize>(font.size));
+      edit->when(FL_WHEN_CHANGED);
+      edit->callback(EditChanged, handle);
+      widget = edit;
+      break;
+    }
+    case WindowKind::Label: {
+      Fl_Box* label = new Fl_Box(x, y, width, height);
+      Fl_Align align = FL_ALIGN_LEFT;
+      if ((record.style & 0x3) == 1) align = FL_ALIGN_CENTER;  // SS_CENTER
+      if ((record.style & 0x3) == 2) align = FL_ALIGN_RIGHT;   // SS_RIGHT
+      label->align(align | FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
+      label->user_data(handle);
+      widget = label;
+      break;
+    }
+    default:
+      widget = new Fl_Button(x, y, width, height);
+      widget->callback(ButtonClicked, handle);
+      break;
+  }
+  ApplyFont(widget, font);
+  return widget;
+}
+
+LRESULT ControlProc(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kNotifyParentMessage) {
+    NotifyParent(record.handle, static_cast<WORD>(wParam));
+    return 0;
+  }
+  return DefWindowProcA(record.handle, message, wParam, lParam);
+}
+
+void SetTextOf(WindowRecord& record, const char* text, bool notify) {
+  record.text = text != nullptr ? text : "";
+  if (record.widget == nullptr) return;
+  switch (record.kind) {
+    case WindowKind::Edit:
+      static_cast<Fl_Input*>(record.widget)->value(record.text.c_str());
+      if (notify) NotifyParent(record.handle, EN_CHANGE);  // as WM_SETTEXT does on Windows
+      return;
+    case WindowKind::TopLevel:
+      record.widget->copy_label(record.text.c_str());
+      return;
+    case WindowKind::Child:
+    case WindowKind::Dialog:
+      record.widget->redraw();
+      return;
+    case WindowKind::GroupBox:
+      record.widget->copy_label(record.text.c_str());
+      break;
+    default:
+      record.widget->copy_label(LabelText(record.text).c_str());
+      break;
+  }
+  if (Fl_Window* window = record.widget->window()) window->redraw();
+}
+
+std::string TextOf(const WindowRecord& record) {
+  if (record.kind == WindowKind::Edit && record.widget != nullptr) {
+    const char* value = static_cast<const Fl_Input*>(record.widget)->value();
+    return value != nullptr ? value : "";
+  }
+  return record.text;
+}
+
+void SetButtonChecked(WindowRecord& record, bool checked) {
+  if ((record.kind == WindowKind::CheckBox || record.kind == WindowKind::RadioButton) && record.widget != nullptr) {
+    static_cast<Fl_Button*>(record.widget)->value(checked ? 1 : 0);
+  }
+}
+
+bool ButtonChecked(const WindowRecord& record) {
+  if ((record.kind == WindowKind::CheckBox || record.kind == WindowKind::RadioButton) && record.widget != nullptr) {
+    return static_cast<const Fl_Button*>(record.widget)->value() != 0;
+  }
+  return false;
+}

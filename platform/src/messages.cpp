@@ -1,0 +1,136 @@
+// The message queue: posting, peeking, dispatching and sending messages, and waiting for input.
+#include "platform_state.h"
+
+#include <FL/Fl.H>
+
+namespace {
+
+bool IsSelfOrDescendant(HWND window, HWND ancestor) {
+  for (WindowRecord* record = FindWindowRecord(window); record != nullptr; record = FindWindowRecord(record->parent)) {
+    if (record->handle == ancestor) return true;
+  }
+  return false;
+}
+
+bool MatchesFilter(const MSG& message, HWND window, UINT filterMin, UINT filterMax) {
+  if (window == reinterpret_cast<HWND>(-1)) {
+    if (message.hwnd != nullptr) return false;
+  } else if (window != nullptr && !IsSelfOrDescendant(message.hwnd, window)) {
+    return false;
+  }
+  if (filterMin == 0 && filterMax == 0) return true;
+  return message.message >= filterMin && message.message <= filterMax;
+}
+
+// Lets FLTK handle whatever X has delivered, without waiting.
+void PumpEvents() {
+  if (EnsureDisplay()) Fl::check();
+}
+
+// Takes the first queued message matching the filter, or the quit message when nothing else is queued.
+bool TakeMessage(LPMSG message, HWND window, UINT filterMin, UINT filterMax, bool remove) {
+  PlatformState& state = Platform();
+  for (auto it = state.queue.begin(); it != state.queue.end(); ++it) {
+    if (MatchesFilter(*it, window, filterMin, filterMax)) {
+      *message = *it;
+      if (remove) state.queue.erase(it);
+      return true;
+    }
+  }
+  if (state.quitPosted) {
+    *message = MSG();
+    message->message = WM_QUIT;
+    message->wParam = static_cast<WPARAM>(state.quitCode);
+    message->time = timeGetTime();
+    if (remove) state.quitPosted = false;
+    return true;
+  }
+  return false;
+}
+
+bool AnythingQueued() {
+  const PlatformState& state = Platform();
+  return !state.queue.empty() || state.quitPosted;
+}
+
+}  // namespace
+
+BOOL PeekMessageA(LPMSG message, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage) {
+  if (message == nullptr) return FALSE;
+  PumpEvents();
+  return TakeMessage(message, window, filterMin, filterMax, (removeMessage & PM_REMOVE) != 0) ? TRUE : FALSE;
+}
+
+BOOL GetMessageA(LPMSG message, HWND window, UINT filterMin, UINT filterMax) {
+  if (message == nullptr) return -1;
+  PumpEvents();
+  while (!TakeMessage(message, window, filterMin, filterMax, true)) {
+    if (!EnsureDisplay()) return -1;  // nothing could ever arrive
+    Fl::wait(1.0);
+  }
+  return message->message == WM_QUIT ? FALSE : TRUE;
+}
+
+BOOL TranslateMessage(const MSG* message) {
+  (void)message;  // key messages are not produced; controls get their characters from FLTK
+  return FALSE;
+}
+
+LRESULT DispatchMessageA(const MSG* message) {
+  if (message == nullptr || message->hwnd == nullptr) return 0;
+  return SendMessageA(message->hwnd, message->message, message->wParam, message->lParam);
+}
+
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  WindowRecord* record = FindWindowRecord(window);
+  if (record == nullptr) return 0;
+  switch (record->kind) {
+    case WindowKind::TopLevel:
+    case WindowKind::Child:
+      if (record->windowProc != nullptr) return record->windowProc(window, message, wParam, lParam);
+      return DefWindowProcA(window, message, wParam, lParam);
+    case WindowKind::Dialog:
+      return record->dialogProc != nullptr ? record->dialogProc(window, message, wParam, lParam) : FALSE;
+    default:
+      return ControlProc(*record, message, wParam, lParam);
+  }
+}
+
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (window != nullptr && FindWindowRecord(window) == nullptr) return FALSE;
+  MSG posted = MSG();
+  posted.hwnd = window;
+  posted.message = message;
+  posted.wParam = wParam;
+  posted.lParam = lParam;
+  posted.time = timeGetTime();
+  Platform().queue.push_back(posted);
+  return TRUE;
+}
+
+void PostQuitMessage(int exitCode) {
+  PlatformState& state = Platform();
+  state.quitPosted = true;
+  state.quitCode = exitCode;
+}
+
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  (void)wParam;
+  (void)lParam;
+  if (message == WM_CLOSE) DestroyWindow(window);
+  return 0;
+}
+
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
+                                DWORD wakeMask) {
+  (void)handles;
+  (void)waitAll;
+  (void)wakeMask;
+  if (AnythingQueued()) return WAIT_OBJECT_0 + count;
+  if (!EnsureDisplay()) return WAIT_TIMEOUT;
+  double seconds = milliseconds == INFINITE ? 1e9 : milliseconds / 1000.0;
+  // Fl::wait returns when it has handled an X event or a timeout has passed.
+  double handled = Fl::wait(seconds);
+  if (AnythingQueued() || handled > 0) return WAIT_OBJECT_0 + count;
+  return WAIT_TIMEOUT;
+}

@@ -1,0 +1,44 @@
+// The layer's process-wide records and the X display they live on.
+#include "platform_state.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Widget.H>
+#include <FL/x.H>
+
+#include <cstdio>
+
+PlatformState& Platform() {
+  static PlatformState state;
+  return state;
+}
+
+WindowRecord* FindWindowRecord(HWND window) {
+  auto& windows = Platform().windows;
+  auto found = windows.find(reinterpret_cast<uintptr_t>(window));
+  return found == windows.end() ? nullptr : found->second.get();
+}
+
+HWND NewWindowHandle() {
+  PlatformState& state = Platform();
+  state.nextHandle += 4;
+  return reinterpret_cast<HWND>(state.nextHandle);
+}
+
+HWND HandleOfWidget(const Fl_Widget* widget) {
+  return widget == nullptr ? nullptr : static_cast<HWND>(widget->user_data());
+}
+
+bool EnsureDisplay() {
+  static bool failed = false;
+  if (fl_display != nullptr) return true;
+  if (failed) return false;
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) {
+    const char* name = XDisplayName(nullptr);
+    std::fprintf(stderr, "koravel: cannot open the X display \"%s\" (is DISPLAY set?)\n", name ? name : "");
+    failed = true;
+    return false;
+  }
+  fl_open_display(display);
+  return true;
+}

@@ -1,0 +1,114 @@
+// The layer's process-wide records: window classes, windows by handle, the message queue.
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class Fl_Widget;
+class Fl_Window;
+
+// What stands behind a window handle.
+enum class WindowKind {
+  TopLevel,  // a window of a registered class without a parent
+  Child,     // a child of a registered class, or a "static" created with CreateWindowExA
+  Dialog,    // a dialog built from a template
+  PushButton,
+  CheckBox,
+  RadioButton,
+  GroupBox,
+  Edit,
+  Label,  // a "static" control of a dialog template
+};
+
+// The FLTK font standing in for a dialog font.
+struct DialogFont {
+  int face = 0;
+  int size = 12;
+};
+
+struct WindowClass {
+  std::string name;
+  WNDPROC windowProc = nullptr;
+  HINSTANCE instance = nullptr;
+};
+
+struct WindowRecord {
+  HWND handle = nullptr;
+  WindowKind kind = WindowKind::Child;
+  std::string className;
+  WNDPROC windowProc = nullptr;  // registered classes
+  DLGPROC dialogProc = nullptr;  // dialogs
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  int controlId = 0;
+  HWND parent = nullptr;
+  std::vector<HWND> children;  // creation order, which is also the z-order (first on top)
+  Fl_Widget* widget = nullptr;
+  std::string text;
+  bool sizeSent = false;   // a WM_SIZE has been sent since creation
+  bool minimised = false;  // a WM_SIZE with SIZE_MINIMIZED was the last one
+  bool destroying = false;
+  int pixelFormat = 0;     // set by SetPixelFormat; the window then gets the GL visual
+  POINT baseUnits = {0, 0};  // dialogs: the base units of their font
+};
+
+struct PlatformState {
+  std::vector<WindowClass> classes;
+  std::unordered_map<uintptr_t, std::unique_ptr<WindowRecord>> windows;
+  uintptr_t nextHandle = 0x10000;  // above the integer-resource range
+  std::deque<MSG> queue;
+  bool quitPosted = false;
+  int quitCode = 0;
+  HWND focus = nullptr;
+};
+
+PlatformState& Platform();
+
+// The record of a live window, or null for a handle that is not one.
+WindowRecord* FindWindowRecord(HWND window);
+HWND NewWindowHandle();
+
+// Messages the built-in controls post to themselves; dispatching one notifies the parent.
+constexpr UINT kNotifyParentMessage = 0x0400 + 0x2A0;  // in the WM_USER range of our control classes
+
+// The position of a window relative to its parent's client area, and its size.
+RECT WindowBounds(const WindowRecord& record);
+// Moves and sizes the widget behind a window; sends WM_SIZE when the size changed.
+void PlaceWindow(WindowRecord& record, int x, int y, int width, int height);
+// Sends WM_SIZE with the widget's current size (or 0 x 0 when minimised).
+void SendSizeMessage(WindowRecord& record);
+// Creates the FLTK side of a window and attaches it to its parent's widget (hidden until shown).
+bool AttachWidget(WindowRecord& record, int x, int y, int width, int height, DialogFont font);
+// Makes a new record for a window; FindWindowRecord finds it from then on.
+WindowRecord& AddWindowRecord(WindowKind kind, const std::string& className, HWND parent);
+// Posts a mouse message for an FLTK mouse event seen by a window of the layer.
+void RouteMouseEvent(Fl_Window* window, int event);
+// Called when a window's GL drawable appears or is about to disappear.
+void DrawableCreated(HWND window);
+void DrawableDestroying(HWND window);
+
+bool IsWindowKind(WindowKind kind);
+
+// Opens the X display for FLTK once; false (after one message on stderr) when there is none.
+bool EnsureDisplay();
+
+// The window behind an FLTK widget of the layer (kept in the widget's user data).
+HWND HandleOfWidget(const Fl_Widget* widget);
+
+// The FLTK side of windows and controls (layer_window.cpp, controls.cpp).
+Fl_Window* CreateLayerWindow(HWND handle, int x, int y, int width, int height, bool topLevel);
+// Shows or hides a top-level window without taking it for a minimise or restore.
+void ShowLayerWindow(Fl_Window* window, bool show);
+Fl_Widget* CreateControlWidget(WindowRecord& record, int x, int y, int width, int height, DialogFont font);
+LRESULT ControlProc(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam);
+// Changes a window's text; an edit control then notifies its parent as on Windows.
+void SetTextOf(WindowRecord& record, const char* text, bool notify = true);
+std::string TextOf(const WindowRecord& record);
+bool IsButtonKind(WindowKind kind);
+void SetButtonChecked(WindowRecord& record, bool checked);
+bool ButtonChecked(const WindowRecord& record);

@@ -1,0 +1,432 @@
+// Window classes and windows: creation, placement, visibility, enabling, destruction and inspection.
+#include "platform_state.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Group.H>
+#include <FL/Fl_Window.H>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+
+namespace {
+
+constexpr WORD kFirstClassAtom = 0xC000;
+
+bool SameName(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
+
+const WindowClass* FindClass(LPCSTR className) {
+  const auto& classes = Platform().classes;
+  if (className == nullptr) return nullptr;
+  if (IS_INTRESOURCE(className)) {
+    size_t index = reinterpret_cast<uintptr_t>(className) - kFirstClassAtom;
+    return index < classes.size() ? &classes[index] : nullptr;
+  }
+  for (const WindowClass& windowClass : classes) {
+    if (SameName(windowClass.name, className)) return &windowClass;
+  }
+  return nullptr;
+}
+
+// The built-in control a predefined class name and style make.
+bool PredefinedKind(LPCSTR className, DWORD style, WindowKind* kind, const char** canonicalName) {
+  if (className == nullptr || IS_INTRESOURCE(className)) return false;
+  if (strcasecmp(className, "static") == 0) {
+    *kind = WindowKind::Child;
+    *canonicalName = "Static";
+    return true;
+  }
+  if (strcasecmp(className, "edit") == 0) {
+    *kind = WindowKind::Edit;
+    *canonicalName = "Edit";
+    return true;
+  }
+  if (strcasecmp(className, "button") == 0) {
+    *canonicalName = "Button";
+    switch (style & 0xF) {
+      case BS_CHECKBOX:
+      case BS_AUTOCHECKBOX:
+      case 5:  // BS_3STATE
+      case 6:  // BS_AUTO3STATE
+        *kind = WindowKind::CheckBox;
+        break;
+      case BS_RADIOBUTTON:
+      case BS_AUTORADIOBUTTON:
+        *kind = WindowKind::RadioButton;
+        break;
+      case BS_GROUPBOX:
+        *kind = WindowKind::GroupBox;
+        break;
+      default:
+        *kind = WindowKind::PushButton;
+        break;
+    }
+    return true;
+  }
+  return false;
+}
+
+void RemoveRecords(HWND window) {
+  PlatformState& state = Platform();
+  WindowRecord* record = FindWindowRecord(window);
+  if (record == nullptr) return;
+  std::vector<HWND> children = record->children;
+  for (HWND child : children) RemoveRecords(child);
+  auto& queue = state.queue;
+  queue.erase(std::remove_if(queue.begin(), queue.end(), [window](const MSG& m) { return m.hwnd == window; }),
+              queue.end());
+  if (state.focus == window) state.focus = nullptr;
+  state.windows.erase(reinterpret_cast<uintptr_t>(window));
+}
+
+void SendDestroyMessages(HWND window) {
+  WindowRecord* record = FindWindowRecord(window);
+  if (record == nullptr) return;
+  record->destroying = true;
+  SendMessageA(window, WM_DESTROY, 0, 0);
+  record = FindWindowRecord(window);
+  if (record == nullptr) return;
+  std::vector<HWND> children = record->children;
+  for (HWND child : children) SendDestroyMessages(child);
+}
+
+void CopyOut(const std::string& text, LPSTR buffer, int maxCount, int* copied) {
+  *copied = 0;
+  if (buffer == nullptr || maxCount <= 0) return;
+  size_t count = std::min(text.size(), static_cast<size_t>(maxCount - 1));
+  std::memcpy(buffer, text.data(), count);
+  buffer[count] = '\0';
+  *copied = static_cast<int>(count);
+}
+
+}  // namespace
+
+bool IsWindowKind(WindowKind kind) {
+  return kind == WindowKind::TopLevel || kind == WindowKind::Child || kind == WindowKind::Dialog;
+}
+
+WindowRecord& AddWindowRecord(WindowKind kind, const std::string& className, HWND parent) {
+  auto record = std::make_unique<WindowRecord>();
+  record->handle = NewWindowHandle();
+  record->kind = kind;
+  record->className = className;
+  record->parent = parent;
+  WindowRecord& added = *record;
+  Platform().windows[reinterpret_cast<uintptr_t>(added.handle)] = std::move(record);
+  if (WindowRecord* parentRecord = FindWindowRecord(parent)) parentRecord->children.push_back(added.handle);
+  return added;
+}
+
+bool AttachWidget(WindowRecord& record, int x, int y, int width, int height, DialogFont font) {
+  WindowRecord* parent = FindWindowRecord(record.parent);
+  if (record.parent != nullptr && (parent == nullptr || !IsWindowKind(parent->kind))) {
+    std::fprintf(stderr, "koravel: a child window needs a window (not a control) as its parent\n");
+    return false;
+  }
+  Fl_Group::current(nullptr);
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  if (IsWindowKind(record.kind)) {
+    record.widget = CreateLayerWindow(record.handle, x, y, width, height, parent == nullptr);
+  } else {
+    record.widget = CreateControlWidget(record, x, y, width, height, font);
+  }
+  if (parent != nullptr) static_cast<Fl_Window*>(parent->widget)->add(record.widget);
+  if (parent != nullptr || !IsWindowKind(record.kind)) record.widget->hide();  // shown by ShowWindow or WS_VISIBLE
+  if (record.style & WS_DISABLED) record.widget->deactivate();
+  return true;
+}
+
+RECT WindowBounds(const WindowRecord& record) {
+  RECT rect = {0, 0, 0, 0};
+  if (record.widget == nullptr) return rect;
+  rect.left = record.widget->x();
+  rect.top = record.widget->y();
+  rect.right = rect.left + record.widget->w();
+  rect.bottom = rect.top + record.widget->h();
+  return rect;
+}
+
+void SendSizeMessage(WindowRecord& record) {
+  if (!IsWindowKind(record.kind) || record.widget == nullptr) return;
+  record.sizeSent = true;
+  int width = record.minimised ? 0 : record.widget->w();
+  int height = record.minimised ? 0 : record.widget->h();
+  WPARAM kind = record.minimised ? SIZE_MINIMIZED : SIZE_RESTORED;
+  SendMessageA(record.handle, WM_SIZE, kind, MAKELPARAM(width, height));
+}
+
+void PlaceWindow(WindowRecord& record, int x, int y, int width, int height) {
+  if (record.widget == nullptr) return;
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  // Windows of the layer send WM_SIZE themselves when their size changes (layer_window.cpp).
+  record.widget->resize(x, y, width, height);
+  if (Fl_Window* window = record.widget->window()) window->redraw();
+}
+
+WORD RegisterClassA(const WNDCLASSA* windowClass) {
+  if (windowClass == nullptr || windowClass->lpfnWndProc == nullptr || windowClass->lpszClassName == nullptr ||
+      IS_INTRESOURCE(windowClass->lpszClassName) || windowClass->lpszClassName[0] == '\0') {
+    return 0;
+  }
+  WindowKind kind;
+  const char* canonical = nullptr;
+  if (FindClass(windowClass->lpszClassName) != nullptr ||
+      PredefinedKind(windowClass->lpszClassName, 0, &kind, &canonical)) {
+    return 0;  // the class exists already
+  }
+  auto& classes = Platform().classes;
+  if (classes.size() >= 0x3FFF) return 0;
+  WindowClass added;
+  added.name = windowClass->lpszClassName;
+  added.windowProc = windowClass->lpfnWndProc;
+  added.instance = windowClass->hInstance;
+  classes.push_back(added);
+  return static_cast<WORD>(kFirstClassAtom + classes.size() - 1);
+}
+
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
+  WindowKind kind = WindowKind::Child;
+  const char* canonical = nullptr;
+  const WindowClass* registered = FindClass(className);
+  if (registered == nullptr && !PredefinedKind(className, style, &kind, &canonical)) return nullptr;
+  if (parent != nullptr && FindWindowRecord(parent) == nullptr) return nullptr;
+  if ((style & WS_CHILD) != 0 && parent == nullptr) return nullptr;
+  if (registered != nullptr) kind = parent != nullptr && (style & WS_CHILD) ? WindowKind::Child : WindowKind::TopLevel;
+  if (kind != WindowKind::TopLevel && parent == nullptr) return nullptr;
+  if (!EnsureDisplay()) return nullptr;
+
+  bool topLevel = kind == WindowKind::TopLevel;
+  if (width == CW_USEDEFAULT) {
+    width = topLevel ? Fl::w() * 3 / 4 : 0;
+    height = topLevel ? Fl::h() * 3 / 4 : 0;
+  }
+  if (x == CW_USEDEFAULT && !topLevel) x = y = 0;
+
+  WindowRecord& record = AddWindowRecord(kind, registered ? registered->name : canonical, topLevel ? nullptr : parent);
+  record.windowProc = registered ? registered->windowProc : nullptr;
+  record.style = style;
+  record.exStyle = exStyle;
+  record.controlId = topLevel ? 0 : static_cast<int>(reinterpret_cast<intptr_t>(menu));
+  record.text = windowName ? windowName : "";
+  HWND handle = record.handle;
+  if (!AttachWidget(record, x, y, width, height, DialogFont())) {
+    RemoveRecords(handle);
+    return nullptr;
+  }
+  SetTextOf(record, record.text.c_str(), false);
+
+  CREATESTRUCTA create = CREATESTRUCTA();
+  create.lpCreateParams = param;
+  create.hInstance = instance;
+  create.hMenu = menu;
+  create.hwndParent = parent;
+  create.cx = width;
+  create.cy = height;
+  create.x = x;
+  create.y = y;
+  create.style = static_cast<LONG>(style);
+  create.lpszName = windowName;
+  create.lpszClass = className;
+  create.dwExStyle = exStyle;
+  if (SendMessageA(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
+    DestroyWindow(handle);
+    return nullptr;
+  }
+  if (IsWindow(handle) && (style & WS_VISIBLE)) ShowWindow(handle, SW_SHOW);
+  return IsWindow(handle) ? handle : nullptr;
+}
+
+BOOL ShowWindow(HWND window, int showCommand) {
+  WindowRecord* record = FindWindowRecord(window);
+  if (record == nullptr || record->widget == nullptr) return FALSE;
+  BOOL wasVisible = record->widget->visible() ? TRUE : FALSE;
+  bool show = showCommand != SW_HIDE;
+  if (show) {
+    record->style |= WS_VISIBLE;
+  } else {
+    record->style &= ~static_cast<DWORD>(WS_VISIBLE);
+  }
+  if (IsWindowKind(record->kind)) {
+    ShowLayerWindow(static_cast<Fl_Window*>(record->widget), show);
+    record = FindWindowRecord(window);
+    if (record != nullptr && show && !record->sizeSent) SendSizeMessage(*record);
+  } else if (show) {
+    record->widget->show();
+  } else {
+    record->widget->hide();
+  }
+  return wasVisible;
+}
+
+BOOL UpdateWindow(HWND window) {
+  if (FindWindowRecord(window) == nullptr) return FALSE;
+  Fl::flush();
+  return TRUE;
+}
+
+HWND SetFocus(HWND window) {
+  PlatformState& state = Platform();
+  HWND previous = state.focus;
+  if (window == nullptr) {
+    state.focus = nullptr;
+    return previous;
+  }
+  WindowRecord* record = FindWindowRecord(window);
+  if (record == nullptr) return nullptr;
+  state.focus = window;
+  if (record->widget != nullptr && record->widget->visible_r()) Fl::focus(record->widget);
+  return previous;
+}
+
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) {
+  (void)repaint;
+  WindowRecord* record = FindWindowRecord(window);
+  if (record == nullptr) return FALSE;
+  PlaceWindow(*record, x, y, width, height);
+  return TRUE;
+}
+
+BOOL DestroyWindow(HWND window) {
+  WindowRecord* record = FindWindowRecord(window);
+  if (record == nullptr || record->destroying) return FALSE;
+  if (record->widget != nullptr) {
+    if (IsWindowKind(record->kind)) {
+      ShowLayerWindow(static_cast<Fl_Window*>(record->widget), false);
+    } else {
+      record->widget->hide();
+    }
+  }
+  SendDestroyMessages(window);
+  record = FindWindowRecord(window);
+  if (record == nullptr) return TRUE;
+  Fl_Widget* widget = record->widget;
+  if (WindowRecord* parent = FindWindowRecord(record->parent)) {
+    auto& siblings = parent->children;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), window), siblings.end());
+    if (widget != nullptr) static_cast<Fl_Window*>(parent->widget)->remove(widget);
+  }
+  RemoveRecords(window);
+  if (widget != nullptr) Fl::delete_widget(widget);
+  return TRUE;
+}
+
+BOOL EnableWindow(HWND window, BOOL enable) {
+  WindowRecord* record = FindWindowRecord(window);
+  if (record == nullptr || record->widget == nullptr) return FALSE;
+  BOOL wasDisabled = record->widget->active() ? FALSE : TRUE;
+  if (enable) {
+    record->widget->activate();
+    record->style &= ~static_cast<DWORD>(WS_DISABLED);
+  } else {
+    record->widget->deactivate();
+    record->style |= WS_DISABLED;
+  }
+  return wasDisabled;
+}
+
+BOOL IsWindowEnabled(HWND window) {
+  WindowRecord* record = FindWindowRecord(window);
+  return record != nullptr && record->widget != nullptr && record->widget->active() ? TRUE : FALSE;
+}
+
+BOOL IsWindow(HWND window) { return FindWindowRecord(window) != nullptr ? TRUE : FALSE; }
+
+BOOL IsWindowVisible(HWND window) {
+  WindowRecord* record = FindWindowRecord(window);
+  return record != nullptr && record->widget != nullptr && record->widget->visible_r() ? TRUE : FALSE;
+}
+
+BOOL GetClientRect(HWND window, RECT* rect) {
+  WindowRecord* record = FindWindowRecord(window);
+  if (record == nullptr || rect == nullptr) return FALSE;
+  RECT bounds = WindowBounds(*record);
+  rect->left = 0;
+  rect->top = 0;
+  rect->right = record->minimised ? 0 : bounds.right - bounds.left;
+  rect->bottom = record->minimised ? 0 : bounds.bottom - bounds.top;
+  return TRUE;
+}
+
+BOOL GetWindowRect(HWND window, RECT* rect) {
+  WindowRecord* record = FindWindowRecord(window);
+  if (record == nullptr || rect == nullptr || record->widget == nullptr) return FALSE;
+  // Widget positions are relative to the enclosing window; top-level positions are on the screen.
+  LONG x = record->widget->x();
+  LONG y = record->widget->y();
+  for (Fl_Window* enclosing = record->widget->window(); enclosing != nullptr; enclosing = enclosing->window()) {
+    x += enclosing->x();
+    y += enclosing->y();
+  }
+  rect->left = x;
+  rect->top = y;
+  rect->right = x + record->widget->w();
+  rect->bottom = y + record->widget->h();
+  return TRUE;
+}
+
+HWND GetParent(HWND window) {
+  WindowRecord* record = FindWindowRecord(window);
+  return record != nullptr ? record->parent : nullptr;
+}
+
+HWND GetWindow(HWND window, UINT command) {
+  WindowRecord* record = FindWindowRecord(window);
+  if (record == nullptr) return nullptr;
+  if (command == GW_CHILD) return record->children.empty() ? nullptr : record->children.front();
+  WindowRecord* parent = FindWindowRecord(record->parent);
+  if (parent == nullptr) return nullptr;
+  const auto& siblings = parent->children;
+  auto at = std::find(siblings.begin(), siblings.end(), window);
+  switch (command) {
+    case GW_HWNDFIRST: return siblings.front();
+    case GW_HWNDLAST: return siblings.back();
+    case GW_HWNDNEXT: return at + 1 < siblings.end() ? *(at + 1) : nullptr;
+    case GW_HWNDPREV: return at != siblings.begin() ? *(at - 1) : nullptr;
+    default: return nullptr;
+  }
+}
+
+int GetDlgCtrlID(HWND window) {
+  WindowRecord* record = FindWindowRecord(window);
+  return record != nullptr ? record->controlId : 0;
+}
+
+int GetClassNameA(HWND window, LPSTR className, int maxCount) {
+  WindowRecord* record = FindWindowRecord(window);
+  int copied = 0;
+  if (record != nullptr) CopyOut(record->className, className, maxCount, &copied);
+  return copied;
+}
+
+int GetWindowTextA(HWND window, LPSTR text, int maxCount) {
+  WindowRecord* record = FindWindowRecord(window);
+  int copied = 0;
+  if (record != nullptr) {
+    CopyOut(TextOf(*record), text, maxCount, &copied);
+  } else if (text != nullptr && maxCount > 0) {
+    text[0] = '\0';
+  }
+  return copied;
+}
+
+BOOL SetWindowTextA(HWND window, LPCSTR text) {
+  WindowRecord* record = FindWindowRecord(window);
+  if (record == nullptr) return FALSE;
+  SetTextOf(*record, text);
+  return TRUE;
+}
+
+LONG GetWindowLongA(HWND window, int index) {
+  WindowRecord* record = FindWindowRecord(window);
+  if (record == nullptr) return 0;
+  switch (index) {
+    case GWL_STYLE: return static_cast<LONG>(record->style);
+    case GWL_EXSTYLE: return static_cast<LONG>(record->exStyle);
+    case GWL_ID: return record->controlId;
+    default: return 0;
+  }
+}
