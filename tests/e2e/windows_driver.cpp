@@ -46,6 +46,8 @@ static const BYTE* AlignDword(const void* p, const BYTE* base) {
 }
 
 // The controls of the extended dialog template "ConfigDlg" compiled into the program.
+static const BYTE* templateBytes = nullptr;
+
 static std::vector<TemplateItem> LoadTemplate(const char* programPath) {
   std::vector<TemplateItem> items;
   HMODULE module = LoadLibraryExA(programPath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -53,6 +55,7 @@ static std::vector<TemplateItem> LoadTemplate(const char* programPath) {
   HRSRC resource = FindResourceA(module, "ConfigDlg", MAKEINTRESOURCEA(5));
   if (!resource) return items;
   const BYTE* base = static_cast<const BYTE*>(LockResource(LoadResource(module, resource)));
+  templateBytes = base;
   const WORD* p = reinterpret_cast<const WORD*>(base);
   if (p[0] != 1 || p[1] != 0xFFFF) return items;
   const DWORD style = *reinterpret_cast<const DWORD*>(base + 12);
@@ -114,6 +117,31 @@ static HWND FindPanel(HWND mainWindow) {
   return nullptr;
 }
 
+static std::string RectText(const RECT& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + "-" + std::to_string(r.right) + "," +
+         std::to_string(r.bottom);
+}
+
+static INT_PTR CALLBACK QuietDialogProc(HWND, UINT, WPARAM, LPARAM) {
+  return FALSE;
+}
+
+// Dialog units to pixels as the program's panel maps them: the same template,
+// hence the same font and base units, created here in a hidden window.
+static RECT MapTemplateRect(const TemplateItem& t) {
+  static HWND mapper = nullptr;
+  if (!mapper && templateBytes) {
+    HWND host = CreateWindowExA(0, "static", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    mapper = CreateDialogIndirectParamA(nullptr, reinterpret_cast<LPCDLGTEMPLATEA>(templateBytes), host,
+                                        QuietDialogProc, 0);
+  }
+  // Position and size are mapped separately, as the dialog manager does.
+  RECT r = {t.x, t.y, t.cx, t.cy};
+  if (mapper) MapDialogRect(mapper, &r);
+  const RECT placed = {r.left, r.top, r.left + r.right, r.top + r.bottom};
+  return placed;
+}
+
 static void CheckControls(HWND panel, const std::vector<TemplateItem>& items) {
   Check(items.size() == 24, "template has 24 controls", std::to_string(items.size()));
   size_t index = 0;
@@ -126,14 +154,16 @@ static void CheckControls(HWND panel, const std::vector<TemplateItem>& items) {
     GetClassNameA(control, className, sizeof className);
     Check(Lower(className) == Lower(t.className), "class", where + ": " + className);
     const DWORD style = static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE));
-    Check((style & t.style) == t.style, "style", where);
-    if (t.className != "edit") Check(ControlText(control) == t.text, "text", where + ": " + ControlText(control));
-    RECT expected = {t.x, t.y, t.x + t.cx, t.y + t.cy};
-    MapDialogRect(panel, &expected);
+    // The dialog manager turns an edit's WS_BORDER into a client edge.
+    const DWORD expectedStyle = Lower(t.className) == "edit" ? t.style & ~static_cast<DWORD>(WS_BORDER) : t.style;
+    Check((style & expectedStyle) == expectedStyle, "style", where + ": missing " + std::to_string(expectedStyle & ~style));
+    if (Lower(t.className) != "edit") Check(ControlText(control) == t.text, "text", where + ": " + ControlText(control));
+    const RECT expected = MapTemplateRect(t);
     RECT actual;
     GetWindowRect(control, &actual);
     MapWindowPoints(nullptr, panel, reinterpret_cast<POINT*>(&actual), 2);
-    Check(EqualRect(&expected, &actual) != 0, "rectangle", where);
+    Check(EqualRect(&expected, &actual) != 0, "rectangle",
+          where + ": expected " + RectText(expected) + ", found " + RectText(actual));
   }
   Check(index == 24, "panel has 24 controls", std::to_string(index));
 }
