@@ -1,10 +1,22 @@
-// What the shell's tests share: a recorder for message boxes, the started program, and ways to talk to it.
+// What the shell's tests share: a stand-in for the render entry points, a message-box recorder, helpers.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
+
+// The stand-in makes a real context on the view but only counts the frames asked for.
+struct RenderStandIn {
+  int32_t contextFails;  // CreateRenderContext returns null when set
+  int32_t framesDrawn;
+  int32_t renderStateSetUps;
+  int32_t lastRiver;  // the flags of the last GenerateTerrain
+  int32_t lastFlat;
+  void (*afterRenderState)();
+  void (*afterFrame)();
+};
 
 struct RecordedBox {
   std::string text;
@@ -12,24 +24,14 @@ struct RecordedBox {
   UINT type;
 };
 
+extern RenderStandIn renderStandIn;
 extern std::vector<RecordedBox> recordedBoxes;
 
-// Puts the recorder in place of the real message boxes.
 void RecordMessageBoxes();
-
-// Runs the program's start-up once per process; later calls do nothing.
-void EnsureStarted();
-
-// Benchmark idle, view at pitch 10, yaw 0, zoom 1, mouse at (0, 0), no boxes, frame count 0.
-void ResetView();
-
-// A WM_COMMAND from a panel control, straight to the dialog procedure; its result.
+// Starts the program once per process, then: benchmark idle, pitch 10, yaw 0, zoom 1,
+// default Settings shown in the panel, no boxes, no frames counted.
+void ResetProgram();
 INT_PTR PanelCommand(int control, int notification);
-
-// Types text into an edit of the panel as a program would (the edit notifies the panel).
 void TypeInto(int control, const char* text);
-
 std::string ControlText(int control);
-
-// A WM_MOUSEMOVE or button press on the main window at (x, y); its result.
 LRESULT Mouse(UINT message, WPARAM keys, int x, int y);
