@@ -113,8 +113,14 @@ void ButtonClicked(Fl_Widget* widget, void*) {
   PostMessageA(handle, kNotifyParentMessage, BN_CLICKED, 0);
 }
 
+// FLTK also calls back when nothing changed (a read-only edit being typed at); Windows does not notify then.
 void EditChanged(Fl_Widget* widget, void*) {
-  PostMessageA(HandleOfWidget(widget), kNotifyParentMessage, EN_CHANGE, 0);
+  HWND handle = HandleOfWidget(widget);
+  WindowRecord* record = FindWindowRecord(handle);
+  const char* value = static_cast<Fl_Input*>(widget)->value();
+  if (record == nullptr || record->text == value) return;
+  record->text = value;
+  PostMessageA(handle, kNotifyParentMessage, EN_CHANGE, 0);
 }
 
 // Sends WM_COMMAND to the parent; an edit's change arrives as EN_UPDATE, then EN_CHANGE.

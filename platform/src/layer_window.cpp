@@ -50,6 +50,7 @@ int LayerWindow::handle(int event) {
   }
   if (event == FL_ENTER) {
     Fl_Window::handle(event);
+    RouteMouseEvent(this, event);  // Windows reports the pointer's arrival as a move
     return 1;
   }
   if (event == FL_HIDE && record->kind == WindowKind::TopLevel && !programHiding && shown()) {

@@ -33,7 +33,7 @@ HWND WindowAtPoint(WindowRecord& container, int* x, int* y) {
 }
 
 UINT MessageFor(int event, int button) {
-  if (event == FL_MOVE || event == FL_DRAG) return WM_MOUSEMOVE;
+  if (event == FL_MOVE || event == FL_DRAG || event == FL_ENTER) return WM_MOUSEMOVE;
   bool down = event == FL_PUSH;
   if (button == FL_LEFT_MOUSE) return down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
   if (button == FL_RIGHT_MOUSE) return down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
@@ -50,6 +50,21 @@ WPARAM ButtonsHeld(int event, int button) {
   if (button == FL_RIGHT_MOUSE && event == FL_PUSH) right = true;
   if (button == FL_RIGHT_MOUSE && event == FL_RELEASE) right = false;
   return (left ? MK_LBUTTON : 0) | (right ? MK_RBUTTON : 0);
+}
+
+// The last mouse message posted; FLTK repeats a move after a release, which Windows does not.
+struct LastMouseMessage {
+  HWND window = nullptr;
+  UINT message = 0;
+  WPARAM keys = 0;
+  LPARAM position = 0;
+};
+
+LastMouseMessage lastMouseMessage;
+
+bool RepeatsLastMessage(HWND window, UINT message, WPARAM keys, LPARAM position) {
+  const LastMouseMessage& last = lastMouseMessage;
+  return message == WM_MOUSEMOVE && last.window == window && last.keys == keys && last.position == position;
 }
 
 }  // namespace
@@ -74,6 +89,10 @@ void RouteMouseEvent(Fl_Window* window, int event) {
   WindowRecord* record = FindWindowRecord(target);
   if (record == nullptr || (record->kind != WindowKind::TopLevel && record->kind != WindowKind::Child)) return;
   if (!record->widget->active_r()) return;
-  PostMessageA(target, message, ButtonsHeld(event, button), MAKELPARAM(x, y));
+  WPARAM keys = ButtonsHeld(event, button);
+  LPARAM position = MAKELPARAM(x, y);
+  if (RepeatsLastMessage(target, message, keys, position)) return;
+  lastMouseMessage = LastMouseMessage{target, message, keys, position};
+  PostMessageA(target, message, keys, position);
   Platform().queue.back().pt = POINT{Fl::event_x_root(), Fl::event_y_root()};
 }

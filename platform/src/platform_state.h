@@ -74,7 +74,7 @@ WindowRecord* FindWindowRecord(HWND window);
 HWND NewWindowHandle();
 
 // Messages the built-in controls post to themselves; dispatching one notifies the parent.
-constexpr UINT kNotifyParentMessage = 0x0400 + 0x2A0;  // in the WM_USER range of our control classes
+constexpr UINT kNotifyParentMessage = WM_USER + 0x2A0;  // private to the layer's control classes
 
 // The position of a window relative to its parent's client area, and its size.
 RECT WindowBounds(const WindowRecord& record);
