@@ -7,6 +7,8 @@
 #include <sstream>
 #include <unistd.h>
 
+#include <X11/Xlib.h>
+
 #include "platform_test_support.h"
 
 namespace {
@@ -213,6 +215,80 @@ TEST(MessageBox, AppendsToTheLogWhenOneIsNamed) {
   text << log.rdbuf();
   EXPECT_EQ(text.str(), "Koravel|Couldn't Create Window|16\nKoravel|two\\nlines|0\n");
   std::remove(path);
+}
+
+}  // namespace
+
+namespace {
+
+// The X window id of the test's top-level window, as xdotool finds it by title.
+std::string TopLevelXid() {
+  FILE* found = popen("xdotool search --name '^Platform test$' 2>/dev/null | head -1", "r");
+  if (found == nullptr) return "";
+  char line[64] = "";
+  if (fgets(line, sizeof line, found) == nullptr) line[0] = '\0';
+  pclose(found);
+  std::string xid = line;
+  while (!xid.empty() && (xid.back() == '\n' || xid.back() == ' ')) xid.pop_back();
+  return xid;
+}
+
+TEST_F(Windows, ResizingAndUnmappingFromOutsideSendSize) {
+  if (!HaveXdotool()) GTEST_SKIP() << "xdotool is not installed";
+  HWND main = CreateRecordingWindow(10, 10, 320, 240);
+  ShowWindow(main, SW_SHOW);
+  PumpFor(200);
+  std::string xid = TopLevelXid();
+  ASSERT_FALSE(xid.empty());
+  ClearLog();
+
+  // A user's resize arrives from the X server.
+  ASSERT_TRUE(Xdotool("windowsize " + xid + " 400 300"));
+  ASSERT_TRUE(PumpUntil([] { return !LoggedOf(WM_SIZE).empty(); }, 2000));
+  EXPECT_EQ(LoggedOf(WM_SIZE).back().lParam, MAKELPARAM(400, 300));
+  ClearLog();
+
+  // A window manager minimises a window by unmapping it.
+  ASSERT_TRUE(Xdotool("windowunmap " + xid));
+  ASSERT_TRUE(PumpUntil([] { return !LoggedOf(WM_SIZE).empty(); }, 2000));
+  EXPECT_EQ(LoggedOf(WM_SIZE).back().wParam, static_cast<WPARAM>(SIZE_MINIMIZED));
+  EXPECT_EQ(LoggedOf(WM_SIZE).back().lParam, 0);
+  ASSERT_TRUE(Xdotool("windowmap " + xid));
+  ASSERT_TRUE(PumpUntil([] { return LoggedOf(WM_SIZE).size() == 2; }, 2000));
+  EXPECT_EQ(LoggedOf(WM_SIZE).back().wParam, static_cast<WPARAM>(SIZE_RESTORED));
+  EXPECT_EQ(LoggedOf(WM_SIZE).back().lParam, MAKELPARAM(400, 300));
+  DestroyWindow(main);
+}
+
+// What a window manager sends when the close button is pressed.
+void SendCloseRequest(const std::string& xid) {
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  XEvent event = XEvent();
+  event.xclient.type = ClientMessage;
+  event.xclient.window = std::stoul(xid);
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
+  XCloseDisplay(display);
+}
+
+TEST_F(Windows, CloseButtonSendsCloseAndTheDefaultDestroys) {
+  if (!HaveXdotool()) GTEST_SKIP() << "xdotool is not installed";
+  HWND main = CreateRecordingWindow(10, 10, 320, 240);
+  ShowWindow(main, SW_SHOW);
+  PumpFor(200);
+  std::string xid = TopLevelXid();
+  ASSERT_FALSE(xid.empty());
+  ClearLog();
+
+  SendCloseRequest(xid);
+  ASSERT_TRUE(PumpUntil([] { return !LoggedOf(WM_DESTROY).empty(); }, 2000));
+  ASSERT_EQ(LoggedOf(WM_CLOSE).size(), 1u);
+  EXPECT_EQ(LoggedOf(WM_CLOSE)[0].window, main);
+  EXPECT_FALSE(IsWindow(main));
 }
 
 }  // namespace
