@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ clang libclang-rt-14-dev
+  cmake make pkg-config g++ clang libclang-rt-14-dev
   libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix wine wine64
   libfltk1.3-dev libgl-dev libosmesa6-dev
