@@ -133,7 +133,7 @@ bool AttachWidget(WindowRecord& record, int x, int y, int width, int height, Dia
     record.widget = CreateControlWidget(record, x, y, width, height, font);
   }
   if (parent != nullptr) static_cast<Fl_Window*>(parent->widget)->add(record.widget);
-  if (parent != nullptr || !IsWindowKind(record.kind)) record.widget->hide();  // shown by ShowWindow or WS_VISIBLE
+  record.widget->hide();  // until ShowWindow or WS_VISIBLE shows it
   if (record.style & WS_DISABLED) record.widget->deactivate();
   return true;
 }

@@ -36,15 +36,16 @@ TEST_F(Windows, FirstShowAndEveryResizeSendSizeAtOnce) {
   EXPECT_EQ(GetDlgCtrlID(view), 10);
   EXPECT_EQ(GetDlgItem(main, 10), view);
 
-  ShowWindow(main, SW_SHOWDEFAULT);
+  EXPECT_FALSE(ShowWindow(main, SW_SHOWDEFAULT)) << "it was hidden";
   auto sizes = LoggedOf(WM_SIZE);
   ASSERT_EQ(sizes.size(), 1u) << "first show sends one WM_SIZE, inside ShowWindow";
   EXPECT_EQ(sizes[0].window, main);
   EXPECT_EQ(sizes[0].wParam, static_cast<WPARAM>(SIZE_RESTORED));
   EXPECT_EQ(SizeOf(sizes[0]).x, 640);
   EXPECT_EQ(SizeOf(sizes[0]).y, 480);
-  ShowWindow(main, SW_SHOW);
+  EXPECT_TRUE(ShowWindow(main, SW_SHOW)) << "it was visible";
   EXPECT_EQ(LoggedOf(WM_SIZE).size(), 1u) << "showing again sends no WM_SIZE";
+  EXPECT_TRUE(IsWindowVisible(view));
 
   MoveWindow(view, 1, 1, 300, 200, TRUE);
   MoveWindow(main, 40, 40, 500, 300, TRUE);
