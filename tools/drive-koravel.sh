@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# Drives the Linux koravel as a user would on the current X display: generate, turn, tilt, type a
+# seed, run "Single", close. Checks the pictures on the way and prints the frame rate and the
+# final screenshot. Usage: drive-koravel.sh BUILD_DIR OUT_DIR
+set -u
+build=$1
+out=$2
+mkdir -p "$out"
+rm -f "$out"/*.png "$out/texts.log"
+
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+
+export KORAVEL_TEXT_LOG="$out/texts.log"
+"$build/app/koravel" &
+program=$!
+
+window=""
+for _ in $(seq 100); do
+  window=$(xdotool search --onlyvisible --name '^Koravel$' 2>/dev/null | head -n 1)
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+if [ -z "$window" ]; then
+  echo "FAILED: the Koravel window did not appear"
+  kill "$program" 2>/dev/null
+  exit 1
+fi
+sleep 0.5
+
+# The window's client area on the screen, the view inside it and the panel's controls.
+originX=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print $NF}')
+originY=$(xwininfo -id "$window" | awk '/Absolute upper-left Y/ {print $NF}')
+width=$(xwininfo -id "$window" | awk '/Width:/ {print $NF}')
+height=$(xwininfo -id "$window" | awk '/Height:/ {print $NF}')
+viewX=$((originX + 1)) viewY=$((originY + 1)) viewW=$((width - 153)) viewH=$((height - 2))
+panelX=$((originX + width - 152)) panelY=$((originY + 1))
+"$build/tools/panel-geometry" >"$out/panel.txt"
+
+click_control() {
+  local id=$1 left top right bottom
+  read -r _ left top right bottom < <(awk -v id="$id" '$1 == id' "$out/panel.txt")
+  xdotool mousemove $((panelX + (left + right) / 2)) $((panelY + (top + bottom) / 2)) click 1
+}
+
+drag() {  # drag BUTTON DX DY from the middle of the view, in small steps
+  local button=$1 dx=$2 dy=$3 x=$((viewX + viewW / 2)) y=$((viewY + viewH / 2))
+  xdotool mousemove "$x" "$y" mousedown "$button"
+  for step in 1 2 3 4 5; do
+    xdotool mousemove $((x + dx * step / 5)) $((y + dy * step / 5))
+    sleep 0.05
+  done
+  xdotool mouseup "$button"
+}
+
+shot() {  # the view's pixels as NAME.png
+  sleep 0.5
+  import -window root -crop "${viewW}x${viewH}+${viewX}+${viewY}" +repage "$out/$1.png"
+}
+
+lit_fraction() {
+  convert "$out/$1.png" -colorspace gray -threshold 3% -format "%[fx:mean]" info:
+}
+
+changed_pixels() {
+  compare -metric AE -fuzz 2% "$out/$1.png" "$out/$2.png" null: 2>&1 | cut -d' ' -f1
+}
+
+above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
+
+shot before
+above 0.01 "$(lit_fraction before)" || fail "the view is not black before the first terrain"
+
+click_control 1007
+shot generated
+lit=$(lit_fraction generated)
+above "$lit" 0.2 || fail "no terrain in the view after Generate (lit fraction $lit)"
+read -r green red < <(convert "$out/generated.png" -format "%[fx:mean.g] %[fx:mean.r]" info:)
+above "$green" "$red" || fail "the terrain is not coloured by its green ramp (green $green, red $red)"
+
+drag 1 80 0
+shot turned
+above "$(changed_pixels generated turned)" 5000 || fail "a left drag did not turn the terrain"
+
+drag 3 0 40
+shot tilted
+above "$(changed_pixels turned tilted)" 5000 || fail "a right drag did not tilt the terrain"
+
+click_control 1022
+xdotool key ctrl+a type 1234
+click_control 1007
+shot reseeded
+above "$(changed_pixels tilted reseeded)" 5000 || fail "another seed gave the same terrain"
+
+click_control 1006
+frameRate=""
+for _ in $(seq 300); do
+  frameRate=$(awk -F'\t' '$1 == 1013 && $2 ~ /^Fps: / {print $2}' "$out/texts.log" 2>/dev/null | tail -n 1)
+  [ -n "$frameRate" ] && break
+  sleep 0.1
+done
+[ -n "$frameRate" ] || fail "\"Single\" wrote no frame rate"
+sleep 0.3
+import -window "$window" "$out/koravel.png"
+above "$(lit_fraction reseeded)" 0.2 || fail "the terrain vanished"
+
+"$build/tools/close-window" "$window"
+status=""
+for _ in $(seq 100); do
+  kill -0 "$program" 2>/dev/null || { wait "$program"; status=$?; break; }
+  sleep 0.1
+done
+if [ -z "$status" ]; then
+  kill "$program" 2>/dev/null
+  fail "the program did not end when its window was closed"
+elif [ "$status" -ne 0 ]; then
+  fail "the program ended with exit code $status"
+fi
+
+echo "screenshot: $out/koravel.png"
+echo "${frameRate:-Fps: (none)}"
+[ "$failures" -eq 0 ] && echo "end-to-end run passed" || echo "end-to-end run failed"
+[ "$failures" -eq 0 ]
