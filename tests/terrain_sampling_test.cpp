@@ -16,13 +16,6 @@ TEST(RandomSource, SeedsByBitPattern) {
   EXPECT_EQ(RandomNext(), static_cast<int>((state >> 16) & 0x7FFF));
 }
 
-TEST(RandomSource, UniformReachesOneOnlyWhenRounded) {
-  EXPECT_EQ(static_cast<double>(kRandomUnitScale), 1.0 / 32768.0 + 1.0 / 1073741824.0);
-  const double top = 32767.0 * static_cast<double>(kRandomUnitScale);
-  EXPECT_LT(top, 1.0);
-  EXPECT_EQ(static_cast<float>(top), 1.0f);
-}
-
 TEST(CatmullRom, FewerThanFourPointsGiveZeroWithoutReading) {
   EXPECT_EQ(CatmullRomSample(0.5f, 3, nullptr), 0.0);
   EXPECT_EQ(CatmullRomSample(0.0f, 0, nullptr), 0.0);
