@@ -12,6 +12,9 @@
 #include <cstring>
 #include <strings.h>
 
+// The built-in control a predefined class name and style make (windows.cpp).
+bool PredefinedKind(LPCSTR className, DWORD style, WindowKind* kind, const char** canonicalName);
+
 namespace {
 
 // a * b / c rounded half away from zero, as MulDiv does.
@@ -62,38 +65,13 @@ PixelPlace ToPixels(POINT baseUnits, int x, int y, int width, int height) {
                     MulDiv(height, baseUnits.y, 8)};
 }
 
+// The control a template item makes: as CreateWindowExA makes a predefined class, except that a "static"
+// is a label.
 bool ControlKind(const DialogItemTemplate& item, WindowKind* kind, std::string* className) {
-  const char* name = item.className.c_str();
-  if (strcasecmp(name, "static") == 0) {
-    *kind = WindowKind::Label;
-    *className = "Static";
-    return true;
-  }
-  if (strcasecmp(name, "edit") == 0) {
-    *kind = WindowKind::Edit;
-    *className = "Edit";
-    return true;
-  }
-  if (strcasecmp(name, "button") != 0) return false;
-  *className = "Button";
-  switch (item.style & 0xF) {
-    case BS_CHECKBOX:
-    case BS_AUTOCHECKBOX:
-    case 5:  // BS_3STATE
-    case 6:  // BS_AUTO3STATE
-      *kind = WindowKind::CheckBox;
-      break;
-    case BS_RADIOBUTTON:
-    case BS_AUTORADIOBUTTON:
-      *kind = WindowKind::RadioButton;
-      break;
-    case BS_GROUPBOX:
-      *kind = WindowKind::GroupBox;
-      break;
-    default:
-      *kind = WindowKind::PushButton;
-      break;
-  }
+  const char* canonicalName = nullptr;
+  if (!PredefinedKind(item.className.c_str(), item.style, kind, &canonicalName)) return false;
+  if (*kind == WindowKind::Child) *kind = WindowKind::Label;
+  *className = canonicalName;
   return true;
 }
 

@@ -29,7 +29,9 @@ const WindowClass* FindClass(LPCSTR className) {
   return nullptr;
 }
 
-// The built-in control a predefined class name and style make.
+}  // namespace
+
+// The built-in control a predefined class name and style make; dialog templates use it too.
 bool PredefinedKind(LPCSTR className, DWORD style, WindowKind* kind, const char** canonicalName) {
   if (className == nullptr || IS_INTRESOURCE(className)) return false;
   if (strcasecmp(className, "static") == 0) {
@@ -66,6 +68,8 @@ bool PredefinedKind(LPCSTR className, DWORD style, WindowKind* kind, const char*
   }
   return false;
 }
+
+namespace {
 
 void RemoveRecords(HWND window) {
   PlatformState& state = Platform();

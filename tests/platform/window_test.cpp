@@ -1,295 +1,403 @@
-// Windows and the message queue: WM_SIZE as Windows sends it, posting and dispatching, quitting, waiting.
+// The Linux layer as the program uses it: windows, the queue, mouse, OpenGL, and the panel dialog and its template.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <GL/gl.h>
+#include <windows.h>
+
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <unistd.h>
+#include <functional>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
-#include <X11/Xlib.h>
-
-#include "platform_test_support.h"
+#include "dialog_template.h"
 
 namespace {
 
-class Windows : public ::testing::Test {
- protected:
-  void SetUp() override {
-    PumpFor(10);
-    ClearLog();
+// Every message the recording procedures have seen since it was last cleared.
+std::vector<MSG> recorded;
+
+std::vector<MSG> LoggedOf(UINT message) {
+  std::vector<MSG> found;
+  for (const MSG& entry : recorded) if (entry.message == message) found.push_back(entry);
+  return found;
+}
+
+LRESULT RecordingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  recorded.push_back(MSG{window, message, wParam, lParam, 0, POINT{0, 0}});
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Runs the message loop (PeekMessageA, DispatchMessageA) until `done` or the time is up.
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 2000) {
+  DWORD start = timeGetTime();
+  while (!done()) {
+    if (static_cast<int>(timeGetTime() - start) > timeoutMs) return false;
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
   }
-};
+  return true;
+}
 
-POINT SizeOf(const Recorded& entry) { return POINT{LOWORD(entry.lParam), HIWORD(entry.lParam)}; }
+void PumpFor(int milliseconds) { PumpUntil([] { return false; }, milliseconds); }
 
-TEST_F(Windows, FirstShowAndEveryResizeSendSizeAtOnce) {
+// A hidden top-level window titled "Platform test" whose procedure records, in a log cleared of what came before.
+HWND CreateRecordingWindow(int x, int y, int width, int height) {
+  PumpFor(10);
+  recorded.clear();
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSA windowClass = WNDCLASSA();
+    windowClass.lpfnWndProc = RecordingWindowProc;
+    windowClass.lpszClassName = "PlatformTestWindow";
+    registered = RegisterClassA(&windowClass) != 0;
+  }
+  return CreateWindowExA(0, "PlatformTestWindow", "Platform test", WS_OVERLAPPEDWINDOW, x, y, width, height, nullptr,
+                         nullptr, nullptr, nullptr);
+}
+
+bool Xdotool(const std::string& arguments) {
+  return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Puts the pointer at a point relative to a window's top-left corner, then runs `then` (more xdotool commands).
+bool PointAt(HWND window, int x, int y, const std::string& then = "") {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  return Xdotool("mousemove " + std::to_string(rect.left + x) + " " + std::to_string(rect.top + y) + then);
+}
+
+// The view: a plain "static" child of the main window, as the program makes it.
+HWND CreateView(HWND main, int x, int y, int width, int height) {
+  return CreateWindowExA(0, "static", nullptr, WS_CHILD | WS_VISIBLE | WS_BORDER, x, y, width, height, main,
+                         reinterpret_cast<HMENU>(10), nullptr, nullptr);
+}
+
+TEST(Windows, SizeIsSentAtOnceOnFirstShowAndOnEveryResize) {
   HWND main = CreateRecordingWindow(40, 40, 640, 480);
-  ASSERT_NE(main, nullptr);
-  ASSERT_FALSE(Log().empty());
-  EXPECT_EQ(Log().front().message, static_cast<UINT>(WM_CREATE));
-  EXPECT_TRUE(LoggedOf(WM_SIZE).empty()) << "no WM_SIZE before the window is shown";
-
-  HWND view = CreateWindowExA(0, "static", nullptr, WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0, 0, 0, main,
-                              reinterpret_cast<HMENU>(10), nullptr, nullptr);
-  ASSERT_NE(view, nullptr);
-  EXPECT_EQ(GetDlgCtrlID(view), 10);
-  EXPECT_EQ(GetDlgItem(main, 10), view);
-
+  HWND view = CreateView(main, 0, 0, 0, 0);
+  auto sizesSent = [] {  // -1 for a WM_SIZE that is not SIZE_RESTORED
+    std::vector<LPARAM> sizes;
+    for (const MSG& entry : LoggedOf(WM_SIZE)) sizes.push_back(entry.wParam == SIZE_RESTORED ? entry.lParam : -1);
+    return sizes;
+  };
+  EXPECT_TRUE(sizesSent().empty()) << "none before the window is shown";
   EXPECT_FALSE(ShowWindow(main, SW_SHOWDEFAULT)) << "it was hidden";
-  auto sizes = LoggedOf(WM_SIZE);
-  ASSERT_EQ(sizes.size(), 1u) << "first show sends one WM_SIZE, inside ShowWindow";
-  EXPECT_EQ(sizes[0].window, main);
-  EXPECT_EQ(sizes[0].wParam, static_cast<WPARAM>(SIZE_RESTORED));
-  EXPECT_EQ(SizeOf(sizes[0]).x, 640);
-  EXPECT_EQ(SizeOf(sizes[0]).y, 480);
+  EXPECT_EQ(sizesSent(), std::vector<LPARAM>{MAKELPARAM(640, 480)}) << "sent inside ShowWindow";
   EXPECT_TRUE(ShowWindow(main, SW_SHOW)) << "it was visible";
-  EXPECT_EQ(LoggedOf(WM_SIZE).size(), 1u) << "showing again sends no WM_SIZE";
-  EXPECT_TRUE(IsWindowVisible(view));
-
-  MoveWindow(view, 1, 1, 300, 200, TRUE);
   MoveWindow(main, 40, 40, 500, 300, TRUE);
-  sizes = LoggedOf(WM_SIZE);
-  ASSERT_EQ(sizes.size(), 2u);
-  EXPECT_EQ(SizeOf(sizes[1]).x, 500);
-  EXPECT_EQ(SizeOf(sizes[1]).y, 300);
-  RECT client;
-  ASSERT_TRUE(GetClientRect(main, &client));
-  EXPECT_EQ(client.right, 500);
-  EXPECT_EQ(client.bottom, 300);
   MoveWindow(main, 60, 60, 500, 300, TRUE);
-  EXPECT_EQ(LoggedOf(WM_SIZE).size(), 2u) << "a move without a size change sends no WM_SIZE";
-
-  // Children stay where the program put them when the parent's size changes.
-  RECT viewRect;
-  GetWindowRect(view, &viewRect);
-  RECT mainRect;
-  GetWindowRect(main, &mainRect);
-  EXPECT_EQ(viewRect.left - mainRect.left, 1);
-  EXPECT_EQ(viewRect.right - viewRect.left, 300);
-  EXPECT_EQ(viewRect.bottom - viewRect.top, 200);
-
-  // A negative size, as a narrow or minimised window's layout gives, becomes an empty window.
-  EXPECT_TRUE(MoveWindow(view, 1, 1, -153, -2, TRUE));
+  EXPECT_EQ(sizesSent(), (std::vector<LPARAM>{MAKELPARAM(640, 480), MAKELPARAM(500, 300)}))
+      << "neither showing again nor moving sends one";
+  EXPECT_TRUE(MoveWindow(view, 1, 1, -153, -2, TRUE)) << "a narrow window's layout gives negative sizes";
+  RECT client;
   GetClientRect(view, &client);
-  EXPECT_EQ(client.right, 0);
-  EXPECT_EQ(client.bottom, 0);
+  EXPECT_TRUE(client.right == 0 && client.bottom == 0);
 
-  PumpFor(100);
-  EXPECT_EQ(LoggedOf(WM_SIZE).size(), 2u);
+  PumpFor(200);
+  ASSERT_TRUE(Xdotool("search --name '^Platform test$' windowsize 400 300")) << "a user's resize, from the X server";
+  ASSERT_TRUE(PumpUntil([&] { return sizesSent().size() == 3; }));
+  EXPECT_EQ(sizesSent().back(), MAKELPARAM(400, 300));
   DestroyWindow(main);
 }
 
-TEST_F(Windows, CloseDestroysTheWindowAndThenItsChildren) {
+TEST(Windows, QueueKeepsOrderAndQuitComesLast) {
   HWND main = CreateRecordingWindow(10, 10, 300, 200);
-  HWND child = CreateWindowExA(0, "PlatformTestWindow", nullptr, WS_CHILD | WS_VISIBLE, 5, 5, 50, 50, main,
-                               reinterpret_cast<HMENU>(3), nullptr, nullptr);
-  ASSERT_NE(child, nullptr);
-  ShowWindow(main, SW_SHOW);
-  PostMessageA(child, WM_USER, 0, 0);
-  ClearLog();
-
-  EXPECT_EQ(SendMessageA(main, WM_CLOSE, 0, 0), 0);  // DefWindowProcA destroys the window
-  auto destroys = LoggedOf(WM_DESTROY);
-  ASSERT_EQ(destroys.size(), 2u);
-  EXPECT_EQ(destroys[0].window, main);
-  EXPECT_EQ(destroys[1].window, child);
-  EXPECT_FALSE(IsWindow(main));
-  EXPECT_FALSE(IsWindow(child));
-  EXPECT_FALSE(DestroyWindow(main));
-
-  ClearLog();
-  PumpFor(50);
-  EXPECT_TRUE(LoggedOf(WM_USER).empty()) << "messages for a destroyed window are dropped";
-}
-
-TEST_F(Windows, QueueKeepsOrderAndQuitComesLast) {
-  HWND main = CreateRecordingWindow(10, 10, 300, 200);
-  ClearLog();
+  recorded.clear();
   ASSERT_TRUE(PostMessageA(main, WM_USER + 1, 11, 12));
   PostQuitMessage(3);
   ASSERT_TRUE(PostMessageA(nullptr, WM_USER + 2, 0, 0));
   ASSERT_TRUE(PostMessageA(main, WM_USER + 3, 0, 0));
-  EXPECT_FALSE(PostMessageA(reinterpret_cast<HWND>(0x1234), WM_USER, 0, 0));
-  EXPECT_TRUE(Log().empty()) << "posting calls no procedure";
+  EXPECT_TRUE(recorded.empty()) << "posting calls no procedure";
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 1000, QS_ALLINPUT), static_cast<DWORD>(WAIT_OBJECT_0))
+      << "queued messages end a wait";
 
   MSG message;
-  ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_USER + 3, WM_USER + 3, PM_NOREMOVE));
-  EXPECT_EQ(message.message, static_cast<UINT>(WM_USER + 3));
-
   std::vector<UINT> order;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     order.push_back(message.message);
-    if (message.message == WM_QUIT) {
-      EXPECT_EQ(message.wParam, 3u);
-    }
     DispatchMessageA(&message);
   }
   EXPECT_EQ(order, (std::vector<UINT>{WM_USER + 1, WM_USER + 2, WM_USER + 3, static_cast<UINT>(WM_QUIT)}));
-  ASSERT_EQ(Log().size(), 2u) << "only the window's messages reach its procedure";
-  EXPECT_EQ(Log()[0].wParam, 11u);
-  EXPECT_EQ(Log()[0].lParam, 12);
-
-  ClearLog();
-  SendMessageA(main, WM_USER + 4, 0, 0);
-  ASSERT_EQ(Log().size(), 1u) << "SendMessageA calls the procedure before returning";
+  EXPECT_EQ(message.wParam, 3u) << "WM_QUIT carries the exit code";
+  ASSERT_EQ(recorded.size(), 2u) << "only the window's own messages reach its procedure";
+  EXPECT_EQ(recorded[0].lParam, 12);
   DestroyWindow(main);
 }
 
-TEST_F(Windows, WaitingIdlesUntilInputOrTimeout) {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-  }
-  DWORD start = timeGetTime();
-  DWORD result = MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-  DWORD waited = timeGetTime() - start;
-  if (result == WAIT_TIMEOUT) {
-    EXPECT_GE(waited, 95u);
-  } else {
-    EXPECT_EQ(result, static_cast<DWORD>(WAIT_OBJECT_0)) << "woken by X input";
-  }
-  EXPECT_LT(waited, 1000u);
-
-  PostMessageA(nullptr, WM_USER, 0, 0);
-  start = timeGetTime();
-  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, INFINITE, QS_ALLINPUT), static_cast<DWORD>(WAIT_OBJECT_0));
-  EXPECT_LT(timeGetTime() - start, 50u) << "queued input ends the wait at once";
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-  }
-}
-
-TEST(Clock, MillisecondsAdvanceMonotonically) {
-  DWORD first = timeGetTime();
-  DWORD previous = first;
-  for (int i = 0; i < 100000; ++i) {
-    DWORD now = timeGetTime();
-    ASSERT_GE(static_cast<int32_t>(now - previous), 0);
-    previous = now;
-  }
-  usleep(50000);
-  DWORD elapsed = timeGetTime() - first;
-  EXPECT_GE(elapsed, 50u);
-  EXPECT_LT(elapsed, 1000u);
-  EXPECT_EQ(timeBeginPeriod(1), static_cast<MMRESULT>(TIMERR_NOERROR));
-  EXPECT_EQ(timeEndPeriod(1), static_cast<MMRESULT>(TIMERR_NOERROR));
-}
-
-TEST_F(Windows, BadArgumentsAreRefused) {
-  WNDCLASSA windowClass = WNDCLASSA();
-  windowClass.lpszClassName = "NoProcedure";
-  EXPECT_EQ(RegisterClassA(&windowClass), 0) << "a class needs a procedure";
-  EXPECT_EQ(RegisterClassA(nullptr), 0);
-  windowClass.lpfnWndProc = RecordingWindowProc;
-  windowClass.lpszClassName = "Static";
-  EXPECT_EQ(RegisterClassA(&windowClass), 0) << "predefined classes exist already";
-  windowClass.lpszClassName = "TwiceRegistered";
-  EXPECT_NE(RegisterClassA(&windowClass), 0);
-  EXPECT_EQ(RegisterClassA(&windowClass), 0);
-
-  EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr), nullptr);
-  EXPECT_EQ(CreateWindowExA(0, "static", "", WS_CHILD, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr), nullptr);
-  HWND stale = reinterpret_cast<HWND>(0x1234);
-  RECT rect;
-  EXPECT_FALSE(IsWindow(stale));
-  EXPECT_FALSE(GetClientRect(stale, &rect));
-  EXPECT_FALSE(ShowWindow(stale, SW_SHOW));
-  EXPECT_EQ(SendMessageA(stale, WM_USER, 0, 0), 0);
-  EXPECT_EQ(GetDC(stale), nullptr);
-  char text[4] = "abc";
-  EXPECT_EQ(GetDlgItemTextA(stale, 1, text, sizeof text), 0u);
-  EXPECT_STREQ(text, "");
-  EXPECT_EQ(LoadIconA(nullptr, "Koravel"), nullptr);
-  EXPECT_NE(LoadCursorA(nullptr, IDC_ARROW), nullptr);
-}
-
-TEST(MessageBox, AppendsToTheLogWhenOneIsNamed) {
-  char path[] = "/tmp/koravel-boxes-XXXXXX";
-  int file = mkstemp(path);
-  ASSERT_GE(file, 0);
-  close(file);
-  setenv("KORAVEL_MESSAGEBOX_LOG", path, 1);
-  EXPECT_EQ(MessageBoxA(nullptr, "Couldn't Create Window", "Koravel", MB_ICONERROR), IDOK);
-  EXPECT_EQ(MessageBoxA(nullptr, "two\nlines", "Koravel", MB_OK), IDOK);
-  unsetenv("KORAVEL_MESSAGEBOX_LOG");
-  std::ifstream log(path);
-  std::stringstream text;
-  text << log.rdbuf();
-  EXPECT_EQ(text.str(), "Koravel|Couldn't Create Window|16\nKoravel|two\\nlines|0\n");
-  std::remove(path);
-}
-
-}  // namespace
-
-namespace {
-
-// The X window id of the test's top-level window, as xdotool finds it by title.
-std::string TopLevelXid() {
-  FILE* found = popen("xdotool search --name '^Platform test$' 2>/dev/null | head -1", "r");
-  if (found == nullptr) return "";
-  char line[64] = "";
-  if (fgets(line, sizeof line, found) == nullptr) line[0] = '\0';
-  pclose(found);
-  std::string xid = line;
-  while (!xid.empty() && (xid.back() == '\n' || xid.back() == ' ')) xid.pop_back();
-  return xid;
-}
-
-TEST_F(Windows, ResizingAndUnmappingFromOutsideSendSize) {
-  if (!HaveXdotool()) GTEST_SKIP() << "xdotool is not installed";
+TEST(Windows, CloseButtonSendsCloseAndTheDefaultDestroys) {
   HWND main = CreateRecordingWindow(10, 10, 320, 240);
   ShowWindow(main, SW_SHOW);
   PumpFor(200);
-  std::string xid = TopLevelXid();
-  ASSERT_FALSE(xid.empty());
-  ClearLog();
+  // close-window sends what a window manager sends when the close button is pressed.
+  std::string close = KORAVEL_CLOSE_WINDOW " $(xdotool search --name '^Platform test$' | head -1)";
+  ASSERT_EQ(std::system(close.c_str()), 0);
+  ASSERT_TRUE(PumpUntil([] { return !LoggedOf(WM_DESTROY).empty(); }));
+  EXPECT_EQ(LoggedOf(WM_CLOSE).size(), 1u);
+  EXPECT_FALSE(IsWindow(main)) << "the default procedure destroys the window";
+}
 
-  // A user's resize arrives from the X server.
-  ASSERT_TRUE(Xdotool("windowsize " + xid + " 400 300"));
-  ASSERT_TRUE(PumpUntil([] { return !LoggedOf(WM_SIZE).empty(); }, 2000));
-  EXPECT_EQ(LoggedOf(WM_SIZE).back().lParam, MAKELPARAM(400, 300));
-  ClearLog();
-
-  // A window manager minimises a window by unmapping it.
-  ASSERT_TRUE(Xdotool("windowunmap " + xid));
-  ASSERT_TRUE(PumpUntil([] { return !LoggedOf(WM_SIZE).empty(); }, 2000));
-  EXPECT_EQ(LoggedOf(WM_SIZE).back().wParam, static_cast<WPARAM>(SIZE_MINIMIZED));
-  EXPECT_EQ(LoggedOf(WM_SIZE).back().lParam, 0);
-  ASSERT_TRUE(Xdotool("windowmap " + xid));
-  ASSERT_TRUE(PumpUntil([] { return LoggedOf(WM_SIZE).size() == 2; }, 2000));
-  EXPECT_EQ(LoggedOf(WM_SIZE).back().wParam, static_cast<WPARAM>(SIZE_RESTORED));
-  EXPECT_EQ(LoggedOf(WM_SIZE).back().lParam, MAKELPARAM(400, 300));
+TEST(Windows, DragsOverTheViewReachTheMainWindowInItsClientCoordinates) {
+  HWND main = CreateRecordingWindow(20, 30, 600, 620);
+  CreateView(main, 1, 1, 400, 300);
+  ShowWindow(main, SW_SHOW);
+  PumpFor(200);
+  using Mouse = std::tuple<UINT, WPARAM, LPARAM>;  // message, keys, position
+  auto mouseMessages = [&] {
+    std::vector<Mouse> found;
+    for (const MSG& entry : recorded) {
+      if (entry.message < WM_MOUSEMOVE || entry.message > WM_RBUTTONUP) continue;
+      EXPECT_EQ(entry.hwnd, main) << "the view leaves mouse messages to its parent";
+      found.emplace_back(entry.message, entry.wParam, entry.lParam);
+    }
+    return found;
+  };
+  const struct {
+    int button;
+    UINT down, up;
+    WPARAM held;
+  } drags[] = {{1, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON}, {3, WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON}};
+  for (const auto& drag : drags) {
+    SCOPED_TRACE(drag.button);
+    Xdotool("mousemove 1000 1000");
+    PumpFor(50);
+    recorded.clear();
+    ASSERT_TRUE(PointAt(main, 50, 60, " mousedown " + std::to_string(drag.button)));
+    ASSERT_TRUE(PumpUntil([&] { return !LoggedOf(drag.down).empty(); }));
+    ASSERT_TRUE(PointAt(main, 80, 90));
+    Mouse moved{WM_MOUSEMOVE, drag.held, MAKELPARAM(80, 90)};
+    ASSERT_TRUE(PumpUntil([&] { return mouseMessages().back() == moved; }));
+    ASSERT_TRUE(Xdotool("mouseup " + std::to_string(drag.button)));
+    ASSERT_TRUE(PumpUntil([&] { return !LoggedOf(drag.up).empty(); }));
+    auto messages = mouseMessages();
+    ASSERT_GE(messages.size(), 4u);
+    EXPECT_EQ(messages[0], (Mouse{WM_MOUSEMOVE, 0, MAKELPARAM(50, 60)}));
+    EXPECT_EQ(messages[1], (Mouse{drag.down, drag.held, MAKELPARAM(50, 60)}));
+    EXPECT_EQ(messages.back(), (Mouse{drag.up, 0, MAKELPARAM(80, 90)}));
+  }
   DestroyWindow(main);
 }
 
-// What a window manager sends when the close button is pressed.
-void SendCloseRequest(const std::string& xid) {
-  Display* display = XOpenDisplay(nullptr);
-  ASSERT_NE(display, nullptr);
-  XEvent event = XEvent();
-  event.xclient.type = ClientMessage;
-  event.xclient.window = std::stoul(xid);
-  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
-  XCloseDisplay(display);
-}
+TEST(Windows, ViewGetsAContextWithDepth) {
+  HWND main = CreateRecordingWindow(0, 0, 400, 300);
+  HWND view = CreateView(main, 10, 10, 200, 150);
+  HDC dc = GetDC(view);
+  PIXELFORMATDESCRIPTOR descriptor = PIXELFORMATDESCRIPTOR();
+  descriptor.nSize = sizeof descriptor;
+  descriptor.nVersion = 1;
+  descriptor.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+  descriptor.iPixelType = PFD_TYPE_RGBA;
+  descriptor.cColorBits = 16;
+  descriptor.cDepthBits = 16;
 
-TEST_F(Windows, CloseButtonSendsCloseAndTheDefaultDestroys) {
-  if (!HaveXdotool()) GTEST_SKIP() << "xdotool is not installed";
-  HWND main = CreateRecordingWindow(10, 10, 320, 240);
+  // As the program starts: the context is made before the windows are shown.
+  int format = ChoosePixelFormat(dc, &descriptor);
+  ASSERT_TRUE(format != 0 && SetPixelFormat(dc, format, &descriptor));
+  HGLRC context = wglCreateContext(dc);
+  ASSERT_TRUE(context != nullptr && wglMakeCurrent(dc, context));
   ShowWindow(main, SW_SHOW);
   PumpFor(200);
-  std::string xid = TopLevelXid();
-  ASSERT_FALSE(xid.empty());
-  ClearLog();
+  GLint depthBits = 0;
+  glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+  EXPECT_GE(depthBits, 16);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  EXPECT_TRUE(SwapBuffers(dc));
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  DestroyWindow(main);
+  EXPECT_TRUE(wglDeleteContext(context));
+}
 
-  SendCloseRequest(xid);
-  ASSERT_TRUE(PumpUntil([] { return !LoggedOf(WM_DESTROY).empty(); }, 2000));
-  ASSERT_EQ(LoggedOf(WM_CLOSE).size(), 1u);
-  EXPECT_EQ(LoggedOf(WM_CLOSE)[0].window, main);
-  EXPECT_FALSE(IsWindow(main));
+// The panel's controls in template order; places in dialog units.
+const struct {
+  int id;
+  const char* className;
+  const char* text;
+  int x, y, width, height;
+} kPanelControls[] = {
+    {-1, "Button", "Benchmarks", 8, 274, 80, 82},
+    {1006, "Button", "Single", 15, 286, 66, 13},
+    {1012, "Button", "Complete", 15, 302, 66, 13},
+    {1013, "Edit", "", 15, 338, 66, 14},
+    {1014, "Button", "Results", 15, 318, 66, 13},
+    {1007, "Button", "Generate", 14, 220, 66, 13},
+    {1015, "Button", "Redraw", 14, 239, 66, 13},
+    {1020, "Edit", "", 15, 28, 65, 12},
+    {-1, "Static", "Terrain height", 21, 17, 55, 10},
+    {-1, "Button", "Config and render", 8, 7, 80, 263},
+    {1021, "Button", "Create River", 18, 187, 62, 11},
+    {1022, "Edit", "", 15, 57, 65, 12},
+    {-1, "Static", "Random Seed", 21, 46, 55, 10},
+    {1024, "Edit", "", 15, 87, 65, 12},
+    {-1, "Static", "Freq. Scale", 21, 76, 55, 10},
+    {1025, "Edit", "", 15, 115, 65, 12},
+    {-1, "Static", "Init. Freq", 21, 104, 55, 10},
+    {1026, "Edit", "", 15, 172, 65, 12},
+    {-1, "Static", "Num. of Passes", 21, 161, 55, 10},
+    {1027, "Button", "Solid", 14, 258, 36, 9},
+    {1028, "Button", "Wire", 52, 258, 36, 9},
+    {1029, "Edit", "", 15, 145, 65, 12},
+    {-1, "Static", "Pass height scale", 21, 134, 55, 10},
+    {1030, "Button", "Create as 2d", 18, 202, 56, 10},
+};
+
+using Notifications = std::vector<std::pair<int, int>>;  // (control id, notification code)
+
+bool controlsExistedAtInit = false;
+
+// Records too; the program fills the controls in WM_INITDIALOG, so they must exist by then.
+INT_PTR PanelProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) controlsExistedAtInit = GetDlgItem(dialog, 1030) != nullptr;
+  recorded.push_back(MSG{dialog, message, wParam, lParam, 0, POINT{0, 0}});
+  return FALSE;
+}
+
+class Panel : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    main = CreateRecordingWindow(0, 0, 600, 620);
+    recorded.clear();
+    controlsExistedAtInit = false;
+    dialog = CreateDialogParamA(nullptr, "ConfigDlg", main, PanelProc, 77);
+    ASSERT_NE(dialog, nullptr);
+    ShowWindow(main, SW_SHOW);
+    ShowWindow(dialog, SW_SHOW);
+    PumpFor(200);
+  }
+  void TearDown() override { DestroyWindow(main); }
+
+  Notifications Commands() {
+    Notifications commands;
+    for (const MSG& entry : LoggedOf(WM_COMMAND)) {
+      EXPECT_EQ(entry.hwnd, dialog);
+      EXPECT_EQ(reinterpret_cast<HWND>(entry.lParam), GetDlgItem(dialog, LOWORD(entry.wParam)));
+      commands.emplace_back(LOWORD(entry.wParam), HIWORD(entry.wParam));
+    }
+    return commands;
+  }
+
+  // Clicks the middle of a control with the mouse; true once its BN_CLICKED came.
+  bool Click(int id, int timeoutMs = 2000) {
+    recorded.clear();
+    RECT rect;
+    GetClientRect(GetDlgItem(dialog, id), &rect);
+    PointAt(GetDlgItem(dialog, id), rect.right / 2, rect.bottom / 2, " click 1");
+    return PumpUntil([&] { return Commands() == Notifications{{id, BN_CLICKED}}; }, timeoutMs);
+  }
+
+  bool Checked(int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+  HWND main = nullptr;
+  HWND dialog = nullptr;
+};
+
+TEST_F(Panel, TemplateGivesTheTwentyFourControlsPlacedInDialogUnits) {
+  ASSERT_FALSE(recorded.empty());
+  EXPECT_EQ(recorded.front().message, static_cast<UINT>(WM_INITDIALOG)) << "the first message";
+  EXPECT_EQ(recorded.front().lParam, 77);
+  EXPECT_TRUE(controlsExistedAtInit);
+
+  RECT units = {0, 0, 4, 8};
+  ASSERT_TRUE(MapDialogRect(dialog, &units));
+  int baseX = units.right;
+  int baseY = units.bottom;
+  EXPECT_TRUE(baseX >= 5 && baseX <= 8 && baseY >= 11 && baseY <= 16) << baseX << " x " << baseY;
+  auto pixelsX = [&](int x) { return (x * baseX + 2) / 4; };  // rounded like MulDiv
+  auto pixelsY = [&](int y) { return (y * baseY + 4) / 8; };
+  RECT dialogRect;
+  GetWindowRect(dialog, &dialogRect);
+  EXPECT_EQ(dialogRect.right - dialogRect.left, pixelsX(95));
+  EXPECT_EQ(dialogRect.bottom - dialogRect.top, pixelsY(363));
+
+  size_t count = 0;
+  for (HWND control = GetWindow(dialog, GW_CHILD); control != nullptr; control = GetWindow(control, GW_HWNDNEXT)) {
+    ASSERT_LT(count, std::size(kPanelControls));
+    const auto& expected = kPanelControls[count++];
+    SCOPED_TRACE(expected.text[0] ? expected.text : std::to_string(expected.id));
+    char text[64];
+    GetClassNameA(control, text, sizeof text);
+    EXPECT_STREQ(text, expected.className);
+    GetWindowTextA(control, text, sizeof text);
+    EXPECT_STREQ(text, expected.text);
+    EXPECT_EQ(GetDlgCtrlID(control), expected.id);
+    EXPECT_EQ(GetWindowLongA(control, GWL_STYLE) & (WS_CHILD | WS_VISIBLE), WS_CHILD | WS_VISIBLE);
+    RECT rect;
+    GetWindowRect(control, &rect);
+    EXPECT_EQ(rect.left - dialogRect.left, pixelsX(expected.x));
+    EXPECT_EQ(rect.top - dialogRect.top, pixelsY(expected.y));
+    EXPECT_EQ(rect.right - rect.left, pixelsX(expected.width));
+    EXPECT_EQ(rect.bottom - rect.top, pixelsY(expected.height));
+  }
+  EXPECT_EQ(count, 24u);
+}
+
+TEST_F(Panel, SettingTextNotifiesEditsButNotButtons) {
+  const struct {
+    int id;
+    const char* text;
+    Notifications expected;
+  } cases[] = {
+      {1022, "12345", {{1022, EN_UPDATE}, {1022, EN_CHANGE}}},
+      {1013, "Fps: 200.000000", {{1013, EN_UPDATE}, {1013, EN_CHANGE}}},  // read-only, still notifies
+      {1006, "Single!", {}},
+  };
+  char text[4];
+  for (const auto& c : cases) {
+    recorded.clear();
+    EXPECT_TRUE(SetDlgItemTextA(dialog, c.id, c.text));
+    EXPECT_EQ(Commands(), c.expected) << c.id;
+    EXPECT_EQ(GetDlgItemTextA(dialog, c.id, text, sizeof text), 3u) << "cut to fit the buffer";
+    EXPECT_EQ(std::string(c.text, 3), text);
+  }
+}
+
+TEST_F(Panel, AutoCheckBoxesToggleAndAutoRadioButtonsClearTheirGroup) {
+  recorded.clear();
+  CheckDlgButton(dialog, 1021, BST_CHECKED);
+  CheckRadioButton(dialog, 1027, 1028, 1027);
+  CheckRadioButton(dialog, 1027, 1028, 1028);
+  EXPECT_TRUE(Checked(1021) && Checked(1028) && !Checked(1027));
+  EXPECT_TRUE(Commands().empty()) << "setting a check does not notify";
+
+  ASSERT_TRUE(Click(1021));
+  EXPECT_FALSE(Checked(1021)) << "an auto check box toggles itself";
+  ASSERT_TRUE(Click(1027));
+  EXPECT_TRUE(Checked(1027) && !Checked(1028));
+  ASSERT_TRUE(Click(1027));
+  EXPECT_TRUE(Checked(1027)) << "a checked radio button stays checked";
+}
+
+TEST_F(Panel, DisabledDialogIgnoresClicksUntilEnabled) {
+  EXPECT_FALSE(EnableWindow(dialog, FALSE)) << "it was enabled";
+  EXPECT_FALSE(IsWindowEnabled(dialog));
+  EXPECT_FALSE(Click(1007, 300));
+  EXPECT_TRUE(EnableWindow(dialog, TRUE)) << "it was disabled";
+  EXPECT_TRUE(Click(1007));
+}
+
+// A malformed template is refused with a message that names the line at fault.
+TEST(DialogTemplate, RefusesMalformedTextNamingTheLine) {
+  const std::string head = "D DIALOGEX 0, 0, 10, 10\nBEGIN\n CONTROL ";
+  const struct {
+    std::string script;
+    const char* message;
+  } cases[] = {
+      {head + "\"abc, 1, \"button\", 0, 0, 0, 1, 1\nEND\n", "line 3: unterminated string"},
+      {head + "\"\", 1, \"button\", WS_SHINY, 0, 0, 1, 1\nEND\n", "line 3: unknown name 'WS_SHINY'"},
+      {head + "\"\", 1 \"button\", 0, 0, 0, 1, 1\nEND\n", "line 3: expected ','"},
+      {head + "\"\", 1, \"button\", 0, 0, 0, -1, 1\nEND\n", "line 3: width -1 is out of range"},
+      {head + "\"\", 1, \"button\", 0, 0, 0, 1, 1\n", "line 4: expected CONTROL or END"},
+      {"D DIALOGEX 0, 0, 10, 10 /* never closed\n", "line 1: unterminated comment"},
+      {"D DIALOGEX " + std::string(100000, '-') + "0, 0, 10, 10\n", "line 1: value nested too deeply"},
+      {"Other DIALOGEX 0, 0, 10, 10\nBEGIN\nEND\n", "no dialog named \"D\""},
+  };
+  for (const auto& c : cases) {
+    DialogTemplate dialog;
+    std::string error;
+    EXPECT_FALSE(ParseDialogTemplate(c.script, "D", &dialog, &error)) << c.script.substr(0, 80);
+    EXPECT_EQ(error.rfind(c.message, 0), 0u) << "got: " << error << "\nfor: " << c.script.substr(0, 80);
+  }
 }
 
 }  // namespace
