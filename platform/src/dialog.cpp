@@ -12,9 +12,6 @@
 #include <cstring>
 #include <strings.h>
 
-// The built-in control a predefined class name and style make (windows.cpp).
-bool PredefinedKind(LPCSTR className, DWORD style, WindowKind* kind, const char** canonicalName);
-
 namespace {
 
 // a * b / c rounded half away from zero, as MulDiv does.

@@ -93,6 +93,8 @@ void DrawableCreated(HWND window);
 void DrawableDestroying(HWND window);
 
 bool IsWindowKind(WindowKind kind);
+// The built-in control a predefined class name ("button", "edit", "static") and style make.
+bool PredefinedKind(LPCSTR className, DWORD style, WindowKind* kind, const char** canonicalName);
 
 // Opens the X display for FLTK once; false (after one message on stderr) when there is none.
 bool EnsureDisplay();
