@@ -186,7 +186,10 @@ Fl_Widget* CreateControlWidget(WindowRecord& record, int x, int y, int width, in
       Fl_Align align = FL_ALIGN_LEFT;
       if ((record.style & 0x3) == 1) align = FL_ALIGN_CENTER;  // SS_CENTER
       if ((record.style & 0x3) == 2) align = FL_ALIGN_RIGHT;   // SS_RIGHT
-      label->align(align | FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
+      // Our stand-in font runs wider than the one the layout was made for: a label with room
+      // for one line only stays on it rather than wrap under the control below.
+      const bool roomForTwoLines = height >= 2 * fl_height(font.face, font.size);
+      label->align(align | FL_ALIGN_TOP | FL_ALIGN_INSIDE | (roomForTwoLines ? FL_ALIGN_WRAP : 0));
       label->user_data(handle);
       widget = label;
       break;
