@@ -17,72 +17,49 @@ namespace {
 const int kViewWidth = 800;
 const int kViewHeight = 541;
 
-struct Pixel {
-  int r;
-  int g;
-  int b;
-};
+// A frame's RGBA bytes, rows from the bottom of the view up.
+using Picture = std::vector<unsigned char>;
 
-// The frame as glReadPixels gives it: rows from the bottom of the view up.
-struct Picture {
-  std::vector<unsigned char> rgba;
-};
-
-Pixel At(const Picture& picture, int x, int y) {
-  const unsigned char* p = &picture.rgba[(static_cast<size_t>(y) * kViewWidth + static_cast<size_t>(x)) * 4];
-  return Pixel{p[0], p[1], p[2]};
-}
-
-bool IsDrawn(Pixel p) { return p.r != 0 || p.g != 0 || p.b != 0; }
-
-// The smallest box holding every drawn pixel; count 0 when nothing is drawn.
-struct DrawnArea {
-  int left = kViewWidth;
-  int right = -1;
-  int bottom = kViewHeight;
-  int top = -1;
-  int count = 0;
+// The drawn pixels of a region by kind, and the smallest box holding them all.
+struct Census {
+  int drawn = 0, ramp = 0, river = 0, mesh = 0, grey = 0, blue = 0;
+  int left = kViewWidth, right = -1, bottom = kViewHeight, top = -1;
   double Width() const { return right - left + 1; }
   double Height() const { return top - bottom + 1; }
   double CentreX() const { return (left + right + 1) * 0.5; }
   double CentreY() const { return (bottom + top + 1) * 0.5; }
 };
 
-DrawnArea FindDrawnArea(const Picture& picture) {
-  DrawnArea area;
-  for (int y = 0; y < kViewHeight; ++y) {
-    for (int x = 0; x < kViewWidth; ++x) {
-      if (!IsDrawn(At(picture, x, y))) continue;
-      area.left = std::min(area.left, x);
-      area.right = std::max(area.right, x);
-      area.bottom = std::min(area.bottom, y);
-      area.top = std::max(area.top, y);
-      ++area.count;
+Census Count(const Picture& picture, int left = 0, int right = kViewWidth, int bottom = 0, int top = kViewHeight) {
+  Census c;
+  for (int y = bottom; y < top; ++y) {
+    for (int x = left; x < right; ++x) {
+      const unsigned char* rgba = &picture[(static_cast<size_t>(y) * kViewWidth + static_cast<size_t>(x)) * 4];
+      const int r = rgba[0], g = rgba[1], b = rgba[2];
+      if (r == 0 && g == 0 && b == 0) continue;
+      ++c.drawn;
+      // The ramp runs from (0.075, 0.1, 0.06) to (0.175, 0.2333, 0.14): green 4/3 and blue
+      // 4/5 of red. The river runs from (0, 0.3, 0.2) to (0, 0, 0.5). Smooth shading
+      // blends them at the river banks, so every mesh pixel lies within their bounds.
+      c.ramp += r >= 18 && r <= 46 && std::abs(3 * g - 4 * r) <= 6 && std::abs(5 * b - 4 * r) <= 10;
+      c.river += r == 0 && b >= 50 && b <= 128 && g <= 77;
+      c.mesh += r <= 46 && g >= r && g <= 77 && b <= 128;
+      c.grey += r == g && g == b;
+      c.blue += r == 0 && g == 0 && b == 255;
+      c.left = std::min(c.left, x);
+      c.right = std::max(c.right, x);
+      c.bottom = std::min(c.bottom, y);
+      c.top = std::max(c.top, y);
     }
   }
-  return area;
+  return c;
 }
 
-// The ramp runs from (0.075, 0.1, 0.06) to (0.175, 0.2333, 0.14): green 4/3 and blue
-// 4/5 of red. The river runs from (0, 0.3, 0.2) to (0, 0, 0.5). Smooth shading
-// blends them at the river banks, so every mesh pixel lies within their bounds.
-bool IsRampColour(Pixel p) {
-  return p.r >= 18 && p.r <= 46 && std::abs(3 * p.g - 4 * p.r) <= 6 && std::abs(5 * p.b - 4 * p.r) <= 10;
-}
-bool IsRiverColour(Pixel p) { return p.r == 0 && p.b >= 50 && p.b <= 128 && p.g <= 77; }
-bool IsMeshColour(Pixel p) { return p.r <= 46 && p.g >= p.r && p.g <= 77 && p.b <= 128; }
-
-// Topmost drawn row of each view column in [left, right), -1 where none is drawn.
-std::vector<int> Skyline(const Picture& picture, int left, int right) {
+// How far the topmost drawn rows of the columns in [left, right) spread; an empty column counts as row -1.
+int SkylineSpread(const Picture& picture, int left, int right) {
   std::vector<int> tops;
-  for (int x = left; x < right; ++x) {
-    int top = -1;
-    for (int y = kViewHeight - 1; y >= 0 && top < 0; --y) {
-      if (IsDrawn(At(picture, x, y))) top = y;
-    }
-    tops.push_back(top);
-  }
-  return tops;
+  for (int x = left; x < right; ++x) tops.push_back(Count(picture, x, x + 1).top);
+  return *std::max_element(tops.begin(), tops.end()) - *std::min_element(tops.begin(), tops.end());
 }
 
 // Each test gets a fresh offscreen context, so the base modelview translation of
@@ -90,14 +67,13 @@ std::vector<int> Skyline(const Picture& picture, int left, int right) {
 class Pictures : public ::testing::Test {
  protected:
   void SetUp() override {
-    frame.rgba.assign(static_cast<size_t>(kViewWidth) * kViewHeight * 4, 0xff);
+    buffer.assign(static_cast<size_t>(kViewWidth) * kViewHeight * 4, 0xff);  // white until cleared
     context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
     ASSERT_NE(context, nullptr);
-    ASSERT_TRUE(OSMesaMakeCurrent(context, frame.rgba.data(), GL_UNSIGNED_BYTE, kViewWidth, kViewHeight));
+    ASSERT_TRUE(OSMesaMakeCurrent(context, buffer.data(), GL_UNSIGNED_BYTE, kViewWidth, kViewHeight));
     layout.viewWidth = kViewWidth;
     layout.viewHeight = kViewHeight;
     SetDefaultSettings();
-    viewState.zoom = 1.0f;
     InitRenderState();
   }
 
@@ -109,10 +85,10 @@ class Pictures : public ::testing::Test {
 
   // The default terrain with its river, generated as "Generate" does it.
   void Generate(int32_t flat) {
-    TerrainGrid* grid = static_cast<TerrainGrid*>(calloc(1, sizeof(TerrainGrid)));
-    ASSERT_TRUE(CreateTerrainGrid(grid, 100, 100, 150.0f, 150.0f, 8.0f));
-    currentTerrain = grid;
-    ASSERT_TRUE(GenerateTerrain(grid, 0, 0.4f, 6.0f, 4.0f, 5, 1, flat));
+    if (currentTerrain != nullptr) DestroyTerrainGrid(currentTerrain);
+    currentTerrain = static_cast<TerrainGrid*>(calloc(1, sizeof(TerrainGrid)));
+    ASSERT_TRUE(CreateTerrainGrid(currentTerrain, 100, 100, 150.0f, 150.0f, 8.0f));
+    ASSERT_TRUE(GenerateTerrain(currentTerrain, 0, 0.4f, 6.0f, 4.0f, 5, 1, flat));
   }
 
   Picture Draw(float pitch, float yaw, float zoom) {
@@ -120,96 +96,45 @@ class Pictures : public ::testing::Test {
     viewState.yaw = yaw;
     viewState.zoom = zoom;
     DrawFrame();
-    Picture picture;
-    picture.rgba.resize(frame.rgba.size());
-    glReadPixels(0, 0, kViewWidth, kViewHeight, GL_RGBA, GL_UNSIGNED_BYTE, picture.rgba.data());
-    return picture;
+    glFinish();
+    return buffer;
   }
 
   OSMesaContext context = nullptr;
-  Picture frame;  // the buffer the context draws into, filled white to start
+  Picture buffer;
 };
 
 }  // namespace
 
-TEST_F(Pictures, BeforeAnyTerrainTheFrameIsClearedToBlack) {
-  const Picture picture = Draw(10.0f, 0.0f, 1.0f);
-  EXPECT_EQ(FindDrawnArea(picture).count, 0);
-}
+TEST_F(Pictures, SolidAndWireDisplaysInReliefAndFlat) {
+  EXPECT_EQ(Count(Draw(10.0f, 0.0f, 1.0f)).drawn, 0);  // cleared to black before any terrain
 
-TEST_F(Pictures, TheSolidTerrainShowsTheRampAndTheRiver) {
   Generate(0);
-  const Picture picture = Draw(10.0f, 0.0f, 1.0f);
-  // Seen slightly from above, the terrain fills the lower part of the view.
-  int ramp = 0;
-  int river = 0;
-  int drawn = 0;
-  for (int y = 0; y < kViewHeight; ++y) {
-    for (int x = 0; x < kViewWidth; ++x) {
-      const Pixel p = At(picture, x, y);
-      if (y < kViewHeight / 4 && x >= kViewWidth / 8 && x < kViewWidth * 7 / 8) {
-        ASSERT_TRUE(IsDrawn(p)) << "hole at " << x << ", " << y;
-      }
-      if (y > kViewHeight * 3 / 4) {
-        ASSERT_FALSE(IsDrawn(p)) << "sky at " << x << ", " << y;
-      }
-      if (!IsDrawn(p)) continue;
-      ++drawn;
-      ASSERT_TRUE(IsMeshColour(p)) << x << ", " << y << ": " << p.r << " " << p.g << " " << p.b;
-      if (IsRampColour(p)) ++ramp;
-      if (IsRiverColour(p)) ++river;
-    }
-  }
-  EXPECT_GT(ramp, drawn * 8 / 10);
-  EXPECT_GT(river, drawn / 50);
-}
-
-TEST_F(Pictures, TheFlatMeshLiesInAPlane) {
-  // In relief, mountains make the far edge of the terrain jagged; flat, it is straight.
-  Generate(0);
-  const std::vector<int> relief = Skyline(Draw(10.0f, 0.0f, 1.0f), 300, 500);
-  EXPECT_GT(*std::max_element(relief.begin(), relief.end()) - *std::min_element(relief.begin(), relief.end()), 10);
-
-  Generate(1);
-  const Picture picture = Draw(10.0f, 0.0f, 1.0f);
-  const std::vector<int> flat = Skyline(picture, 300, 500);
-  EXPECT_GE(*std::min_element(flat.begin(), flat.end()), 0);
-  EXPECT_LE(*std::max_element(flat.begin(), flat.end()) - *std::min_element(flat.begin(), flat.end()), 1);
-  // The colours still follow the heights.
-  int ramp = 0;
-  for (int x = 0; x < kViewWidth; ++x) ramp += IsRampColour(At(picture, x, 10)) ? 1 : 0;
-  EXPECT_GT(ramp, kViewWidth / 2);
-}
-
-TEST_F(Pictures, WireModeShowsGreyAndBluePoints) {
-  Generate(0);
+  const Picture relief = Draw(10.0f, 0.0f, 1.0f);
+  const Census solid = Count(relief);
+  EXPECT_EQ(solid.mesh, solid.drawn);
+  EXPECT_GT(solid.ramp, solid.drawn * 8 / 10);
+  EXPECT_GT(solid.river, solid.drawn / 50);
+  EXPECT_GT(SkylineSpread(relief, 300, 500), 10);  // mountains make the far edge jagged
+  // Wire mode: single grey pixels, not a filled surface; the default river has a few cells above 0.7.
   settings.renderMode = kRenderModeWire;
-  const Picture picture = Draw(10.0f, 0.0f, 1.0f);
-  int grey = 0;
-  int blue = 0;
-  for (int y = 0; y < kViewHeight; ++y) {
-    for (int x = 0; x < kViewWidth; ++x) {
-      const Pixel p = At(picture, x, y);
-      if (!IsDrawn(p)) continue;
-      const bool isGrey = p.r == p.g && p.g == p.b;
-      const bool isBlue = p.r == 0 && p.g == 0 && p.b == 255;
-      ASSERT_TRUE(isGrey || isBlue) << x << ", " << y << ": " << p.r << " " << p.g << " " << p.b;
-      grey += isGrey ? 1 : 0;
-      blue += isBlue ? 1 : 0;
-    }
-  }
-  // Single pixels, not a filled surface; the default river has a few cells above 0.7.
-  EXPECT_GT(grey, 1000);
-  EXPECT_LT(grey, 100 * 100);
-  EXPECT_GE(blue, 1);
-}
+  const Census points = Count(Draw(10.0f, 0.0f, 1.0f));
+  EXPECT_EQ(points.grey + points.blue, points.drawn);
+  EXPECT_GT(points.grey, 1000);
+  EXPECT_LT(points.grey, 100 * 100);
+  EXPECT_GE(points.blue, 1);
 
-TEST_F(Pictures, NothingIsDrawnWhenSeenFromBelow) {
+  // Flat, the far edge is straight and the colours still follow the heights.
   Generate(1);
-  EXPECT_EQ(FindDrawnArea(Draw(-30.0f, 0.0f, 1.0f)).count, 0);
-  // The points are not culled: the terrain is in view, only its underside faces us.
+  settings.renderMode = kRenderModeSolid;
+  const Picture flat = Draw(10.0f, 0.0f, 1.0f);
+  EXPECT_LE(SkylineSpread(flat, 300, 500), 1);
+  EXPECT_GE(Count(flat, 300, 301).top, 0);
+  EXPECT_GT(Count(flat, 0, kViewWidth, 10, 11).ramp, kViewWidth / 2);
+  // From below only the underside faces the eye: culled, while the points still show.
+  EXPECT_EQ(Count(Draw(-30.0f, 0.0f, 1.0f)).drawn, 0);
   settings.renderMode = kRenderModeWire;
-  EXPECT_GT(FindDrawnArea(Draw(-30.0f, 0.0f, 1.0f)).count, 1000);
+  EXPECT_GT(Count(Draw(-30.0f, 0.0f, 1.0f)).drawn, 1000);
 }
 
 TEST_F(Pictures, PitchYawAndZoomPlaceTheTerrain) {
@@ -217,25 +142,21 @@ TEST_F(Pictures, PitchYawAndZoomPlaceTheTerrain) {
   // ahead, centred 4 units below the eye: 323 pixels wide and high, centred at
   // (398, 255), since the frustum's shape matches the view's.
   Generate(1);
-  const DrawnArea above = FindDrawnArea(Draw(90.0f, 0.0f, 0.5f));
+  const Census above = Count(Draw(90.0f, 0.0f, 0.5f));
   EXPECT_NEAR(above.Width(), 323.0, 4.0);
   EXPECT_NEAR(above.Height(), 323.0, 4.0);
   EXPECT_NEAR(above.CentreX(), 398.4, 3.0);
   EXPECT_NEAR(above.CentreY(), 254.8, 3.0);
-  EXPECT_NEAR(above.count, above.Width() * above.Height(), above.Width() * 4) << "holes in the mesh";
-
-  // Zoom scales it about its centre.
-  const DrawnArea zoomed = FindDrawnArea(Draw(90.0f, 0.0f, 0.9f));
+  EXPECT_NEAR(above.drawn, above.Width() * above.Height(), above.Width() * 4) << "holes in the mesh";
+  // Zoom scales it about its centre; yaw 45 lays its diagonal across the view.
+  const Census zoomed = Count(Draw(90.0f, 0.0f, 0.9f));
   EXPECT_NEAR(zoomed.Width(), 323.0 * 1.8, 6.0);
   EXPECT_NEAR(zoomed.CentreX(), above.CentreX(), 4.0);
-
-  // Yaw turns it about the vertical: at 45 degrees its diagonal lies across the view.
-  const DrawnArea turned = FindDrawnArea(Draw(90.0f, 45.0f, 0.5f));
+  const Census turned = Count(Draw(90.0f, 45.0f, 0.5f));
   EXPECT_NEAR(turned.Width(), 323.0 * 1.4142, 6.0);
   EXPECT_NEAR(turned.CentreX(), above.CentreX(), 4.0);
-
   // Lower pitch tilts it away: shorter on screen and lower in the view.
-  const DrawnArea tilted = FindDrawnArea(Draw(20.0f, 0.0f, 0.5f));
+  const Census tilted = Count(Draw(20.0f, 0.0f, 0.5f));
   EXPECT_LT(tilted.Height(), above.Height() * 0.8);
   EXPECT_LT(tilted.CentreY(), above.CentreY());
 }
