@@ -45,15 +45,6 @@ TEST(SplineWalk, WindowsForFrequencies2And4And10) {
   }
 }
 
-TEST(SplineWalk, Frequency101MovesEverySampleAtParameterZero) {
-  SplineWalk walk = {0.0f, 0};
-  for (int x = 0; x < 100; ++x) {
-    EXPECT_EQ(walk.windowStart, x);
-    EXPECT_EQ(WalkParameter(walk, 1.0f), 0.0f);
-    AdvanceWalk(&walk, 1.0f);
-  }
-}
-
 // The lattice a pass will draw after RandomSeed(seed), replayed.
 static std::vector<float> Lattice(int32_t seed, int n) {
   RandomSeed(seed);

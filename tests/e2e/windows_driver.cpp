@@ -2,17 +2,7 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
-#include <vector>
-
-struct TemplateItem {
-  DWORD style;
-  short x, y, cx, cy;
-  DWORD id;
-  std::string className;
-  std::string text;
-};
 
 static int failures = 0;
 
@@ -23,149 +13,60 @@ static void Check(bool ok, const char* what, const std::string& detail = "") {
   }
 }
 
-// Reads a name-or-ordinal field of a dialog template; ordinals map to the predefined classes.
-static const WORD* ReadNameOrOrdinal(const WORD* p, std::string* out) {
-  static const char* const kOrdinalClasses[] = {"button", "edit", "static", "listbox", "scrollbar", "combobox"};
-  if (*p == 0x0000) {
-    out->clear();
-    return p + 1;
-  }
-  if (*p == 0xFFFF) {
-    const WORD ordinal = p[1];
-    *out = ordinal >= 0x80 && ordinal <= 0x85 ? kOrdinalClasses[ordinal - 0x80] : "#" + std::to_string(ordinal);
-    return p + 2;
-  }
-  out->clear();
-  while (*p) out->push_back(static_cast<char>(*p++));
-  return p + 1;
+static INT_PTR CALLBACK QuietDialogProc(HWND, UINT, WPARAM, LPARAM) {
+  return FALSE;
 }
 
-static const BYTE* AlignDword(const void* p, const BYTE* base) {
-  const BYTE* b = static_cast<const BYTE*>(p);
-  return base + ((b - base + 3) & ~static_cast<ptrdiff_t>(3));
-}
-
-// The controls of the extended dialog template "ConfigDlg" compiled into the program.
-static const BYTE* templateBytes = nullptr;
-
-static std::vector<TemplateItem> LoadTemplate(const char* programPath) {
-  std::vector<TemplateItem> items;
-  HMODULE module = LoadLibraryExA(programPath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  if (!module) return items;
-  HRSRC resource = FindResourceA(module, "ConfigDlg", MAKEINTRESOURCEA(5));
-  if (!resource) return items;
-  const BYTE* base = static_cast<const BYTE*>(LockResource(LoadResource(module, resource)));
-  templateBytes = base;
-  const WORD* p = reinterpret_cast<const WORD*>(base);
-  if (p[0] != 1 || p[1] != 0xFFFF) return items;
-  const DWORD style = *reinterpret_cast<const DWORD*>(base + 12);
-  const WORD count = *reinterpret_cast<const WORD*>(base + 16);
-  p = reinterpret_cast<const WORD*>(base + 26);
-  std::string ignored;
-  p = ReadNameOrOrdinal(p, &ignored);  // menu
-  p = ReadNameOrOrdinal(p, &ignored);  // class
-  p = ReadNameOrOrdinal(p, &ignored);  // title
-  if (style & DS_SETFONT) {
-    p += 3;  // point size, weight, italic and charset
-    p = ReadNameOrOrdinal(p, &ignored);
-  }
-  for (WORD i = 0; i < count; ++i) {
-    const BYTE* item = AlignDword(p, base);
-    TemplateItem t;
-    t.style = *reinterpret_cast<const DWORD*>(item + 8);
-    const short* rect = reinterpret_cast<const short*>(item + 12);
-    t.x = rect[0];
-    t.y = rect[1];
-    t.cx = rect[2];
-    t.cy = rect[3];
-    t.id = *reinterpret_cast<const DWORD*>(item + 20);
-    p = reinterpret_cast<const WORD*>(item + 24);
-    p = ReadNameOrOrdinal(p, &t.className);
-    p = ReadNameOrOrdinal(p, &t.text);
-    const WORD extra = *p++;
-    p = reinterpret_cast<const WORD*>(reinterpret_cast<const BYTE*>(p) + extra);
-    items.push_back(t);
-  }
-  return items;
-}
-
-static std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return s;
+// The panel as its template makes it, created here from the template compiled into the program.
+static HWND ReferencePanel(const char* programPath) {
+  HMODULE program = LoadLibraryExA(programPath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HRSRC resource = program ? FindResourceA(program, "ConfigDlg", MAKEINTRESOURCEA(5)) : nullptr;
+  if (!resource) return nullptr;
+  const void* dialogTemplate = LockResource(LoadResource(program, resource));
+  HWND host = CreateWindowExA(0, "static", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  return CreateDialogIndirectParamA(nullptr, static_cast<LPCDLGTEMPLATEA>(dialogTemplate), host, QuietDialogProc, 0);
 }
 
 static std::string ControlText(HWND control) {
   char text[256] = "";
   DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &ignored);
+  SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                      &ignored);
   return text;
 }
 
-static HWND WaitForMainWindow() {
-  for (int i = 0; i < 600; ++i) {
-    HWND window = FindWindowA("Koravel", "Koravel");
-    if (window && IsWindowVisible(window)) return window;
-    Sleep(100);
+static std::string ClassOf(HWND control) {
+  char name[64] = "";
+  GetClassNameA(control, name, sizeof name);
+  return CharLowerA(name);
+}
+
+static RECT PlaceIn(HWND control, HWND dialog) {
+  RECT r;
+  GetWindowRect(control, &r);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+// Every control of the program's panel against the reference, in template order.
+static void CheckControls(HWND panel, HWND reference) {
+  HWND control = GetWindow(panel, GW_CHILD);
+  HWND expected = GetWindow(reference, GW_CHILD);
+  int index = 0;
+  for (; control && expected; control = GetWindow(control, GW_HWNDNEXT), expected = GetWindow(expected, GW_HWNDNEXT)) {
+    const std::string where = "control " + std::to_string(++index) + " (" + ControlText(expected) + ")";
+    Check(GetDlgCtrlID(control) == GetDlgCtrlID(expected), "identifier", where);
+    Check(ClassOf(control) == ClassOf(expected), "class", where + ": " + ClassOf(control));
+    // Checking a radio button makes it the group's tab stop; the rest of the style is the template's.
+    const LONG styleBits = ~static_cast<LONG>(WS_TABSTOP);
+    Check((GetWindowLongA(control, GWL_STYLE) & styleBits) == (GetWindowLongA(expected, GWL_STYLE) & styleBits),
+          "style", where);
+    if (ClassOf(control) != "edit") Check(ControlText(control) == ControlText(expected), "text", where);
+    const RECT place = PlaceIn(control, panel);
+    const RECT expectedPlace = PlaceIn(expected, reference);
+    Check(EqualRect(&place, &expectedPlace) != 0, "rectangle", where);
   }
-  return nullptr;
-}
-
-static HWND FindPanel(HWND mainWindow) {
-  for (HWND child = GetWindow(mainWindow, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    if (GetDlgItem(child, 1007)) return child;
-  }
-  return nullptr;
-}
-
-static std::string RectText(const RECT& r) {
-  return std::to_string(r.left) + "," + std::to_string(r.top) + "-" + std::to_string(r.right) + "," +
-         std::to_string(r.bottom);
-}
-
-static INT_PTR CALLBACK QuietDialogProc(HWND, UINT, WPARAM, LPARAM) {
-  return FALSE;
-}
-
-// Dialog units to pixels as the program's panel maps them: the same template,
-// hence the same font and base units, created here in a hidden window.
-static RECT MapTemplateRect(const TemplateItem& t) {
-  static HWND mapper = nullptr;
-  if (!mapper && templateBytes) {
-    HWND host = CreateWindowExA(0, "static", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    mapper = CreateDialogIndirectParamA(nullptr, reinterpret_cast<LPCDLGTEMPLATEA>(templateBytes), host,
-                                        QuietDialogProc, 0);
-  }
-  // Position and size are mapped separately, as the dialog manager does.
-  RECT r = {t.x, t.y, t.cx, t.cy};
-  if (mapper) MapDialogRect(mapper, &r);
-  const RECT placed = {r.left, r.top, r.left + r.right, r.top + r.bottom};
-  return placed;
-}
-
-static void CheckControls(HWND panel, const std::vector<TemplateItem>& items) {
-  Check(items.size() == 24, "template has 24 controls", std::to_string(items.size()));
-  size_t index = 0;
-  for (HWND control = GetWindow(panel, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT), ++index) {
-    if (index >= items.size()) break;
-    const TemplateItem& t = items[index];
-    const std::string where = "control " + std::to_string(index + 1) + " (" + t.text + ")";
-    Check(static_cast<WORD>(GetDlgCtrlID(control)) == static_cast<WORD>(t.id), "identifier", where);
-    char className[64] = "";
-    GetClassNameA(control, className, sizeof className);
-    Check(Lower(className) == Lower(t.className), "class", where + ": " + className);
-    const DWORD style = static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE));
-    // The dialog manager turns an edit's WS_BORDER into a client edge.
-    const DWORD expectedStyle = Lower(t.className) == "edit" ? t.style & ~static_cast<DWORD>(WS_BORDER) : t.style;
-    Check((style & expectedStyle) == expectedStyle, "style", where + ": missing " + std::to_string(expectedStyle & ~style));
-    if (Lower(t.className) != "edit") Check(ControlText(control) == t.text, "text", where + ": " + ControlText(control));
-    const RECT expected = MapTemplateRect(t);
-    RECT actual;
-    GetWindowRect(control, &actual);
-    MapWindowPoints(nullptr, panel, reinterpret_cast<POINT*>(&actual), 2);
-    Check(EqualRect(&expected, &actual) != 0, "rectangle",
-          where + ": expected " + RectText(expected) + ", found " + RectText(actual));
-  }
-  Check(index == 24, "panel has 24 controls", std::to_string(index));
+  Check(index == 24 && !control && !expected, "24 controls", std::to_string(index));
 }
 
 static void CheckInitialTexts(HWND panel) {
@@ -177,16 +78,26 @@ static void CheckInitialTexts(HWND panel) {
   }
 }
 
+static HWND WaitForPanel(HWND* mainWindow) {
+  for (int i = 0; i < 600; ++i, Sleep(100)) {
+    *mainWindow = FindWindowA("Koravel", "Koravel");
+    if (!*mainWindow || !IsWindowVisible(*mainWindow)) continue;
+    for (HWND child = GetWindow(*mainWindow, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      if (GetDlgItem(child, 1007)) return child;
+    }
+  }
+  return nullptr;
+}
+
 static void Click(HWND panel, int id) {
   DWORD_PTR ignored = 0;
   SendMessageTimeoutA(GetDlgItem(panel, id), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 30000, &ignored);
 }
 
 static std::string WaitForFrameRate(HWND panel) {
-  for (int i = 0; i < 1200; ++i) {
+  for (int i = 0; i < 1200; ++i, Sleep(50)) {
     const std::string text = ControlText(GetDlgItem(panel, 1013));
     if (text.rfind("Fps: ", 0) == 0) return text;
-    Sleep(50);
   }
   return "";
 }
@@ -196,10 +107,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "usage: windows_driver PATH-TO-koravel.exe\n");
     return 2;
   }
-  const std::vector<TemplateItem> items = LoadTemplate(argv[1]);
-
-  STARTUPINFOA startup;
-  memset(&startup, 0, sizeof startup);
+  STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process;
   std::string commandLine = std::string("\"") + argv[1] + "\"";
@@ -208,11 +116,12 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  HWND mainWindow = WaitForMainWindow();
-  HWND panel = mainWindow ? FindPanel(mainWindow) : nullptr;
-  Check(panel != nullptr, "main window and panel found");
-  if (panel) {
-    CheckControls(panel, items);
+  HWND mainWindow = nullptr;
+  HWND panel = WaitForPanel(&mainWindow);
+  HWND reference = ReferencePanel(argv[1]);
+  Check(panel && reference, "the panel and its template");
+  if (panel && reference) {
+    CheckControls(panel, reference);
     CheckInitialTexts(panel);
     Click(panel, 1007);
     Click(panel, 1006);
