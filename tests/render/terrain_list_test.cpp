@@ -16,6 +16,7 @@
 #include "terrain/terrain_grid.h"
 #include "terrain/terrain_synthesis.h"
 #include "tests/golden_data.h"
+#include "tests/render/recorded_gl.h"
 
 namespace {
 
@@ -28,7 +29,9 @@ std::vector<GlCall> calls;
 std::vector<float> stream;  // per vertex: r, g, b of the colour in force, then x, y, z
 std::vector<float> colour;
 
-void Record(const char* name, std::vector<double> args) {
+}  // namespace
+
+void RecordGlCall(const char* name, std::vector<double> args) {
   const std::string call = name;
   if (call == "glColor3f") colour = {float(args[0]), float(args[1]), float(args[2])};
   if (call == "glVertex3f") {
@@ -37,31 +40,6 @@ void Record(const char* name, std::vector<double> args) {
   }
   calls.push_back(GlCall{call, std::move(args)});
 }
-
-}  // namespace
-
-// The rendering library calls OpenGL without linking it: on Linux it links these entry
-// points; on Windows it calls through the import pointers opengl32 would fill.
-#ifdef _WIN32
-#define RECORDED_GL(name, params, ...) \
-  extern "C" { void (*__imp_##name) params = [] params { Record(#name, {__VA_ARGS__}); }; }
-#else
-#define RECORDED_GL(name, params, ...) void name params { Record(#name, {__VA_ARGS__}); }
-#endif
-RECORDED_GL(glNewList, (GLuint list, GLenum mode), double(list), double(mode))
-RECORDED_GL(glEndList, ())
-RECORDED_GL(glCallList, (GLuint list), double(list))
-RECORDED_GL(glBegin, (GLenum mode), double(mode))
-RECORDED_GL(glEnd, ())
-RECORDED_GL(glColor3f, (GLfloat r, GLfloat g, GLfloat b), r, g, b)
-RECORDED_GL(glVertex3f, (GLfloat x, GLfloat y, GLfloat z), x, y, z)
-RECORDED_GL(glClear, (GLbitfield mask), double(mask))
-RECORDED_GL(glPushMatrix, ())
-RECORDED_GL(glPopMatrix, ())
-RECORDED_GL(glTranslatef, (GLfloat x, GLfloat y, GLfloat z), x, y, z)
-RECORDED_GL(glRotatef, (GLfloat angle, GLfloat x, GLfloat y, GLfloat z), angle, x, y, z)
-RECORDED_GL(glScalef, (GLfloat x, GLfloat y, GLfloat z), x, y, z)
-RECORDED_GL(glFlush, ())
 
 namespace {
 
