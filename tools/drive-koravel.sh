@@ -14,6 +14,8 @@ fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 export KORAVEL_TEXT_LOG="$out/texts.log"
 "$build/app/koravel" &
 program=$!
+# Whatever happens below, the program does not outlive the run.
+trap 'kill "$program" 2>/dev/null' EXIT
 
 window=""
 for _ in $(seq 100); do
@@ -35,11 +37,18 @@ width=$(xwininfo -id "$window" | awk '/Width:/ {print $NF}')
 height=$(xwininfo -id "$window" | awk '/Height:/ {print $NF}')
 viewX=$((originX + 1)) viewY=$((originY + 1)) viewW=$((width - 153)) viewH=$((height - 2))
 panelX=$((originX + width - 152)) panelY=$((originY + 1))
-"$build/tools/panel-geometry" >"$out/panel.txt"
+if ! "$build/tools/panel-geometry" >"$out/panel.txt"; then
+  echo "FAILED: the panel's geometry could not be read"
+  exit 1
+fi
 
 click_control() {
-  local id=$1 left top right bottom
+  local id=$1 left="" top="" right="" bottom=""
   read -r _ left top right bottom < <(awk -v id="$id" '$1 == id' "$out/panel.txt")
+  if [ -z "$bottom" ]; then
+    fail "no control $id in the panel"
+    return
+  fi
   xdotool mousemove $((panelX + (left + right) / 2)) $((panelY + (top + bottom) / 2)) click 1
 }
 
@@ -66,10 +75,12 @@ changed_pixels() {
   compare -metric AE -fuzz 2% "$out/$1.png" "$out/$2.png" null: 2>&1 | cut -d' ' -f1
 }
 
-above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
+# a > b, for two numbers; an empty measurement (a failed tool) is never above anything.
+above() { [ -n "$1" ] && [ -n "$2" ] && awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
 
 shot before
-above 0.01 "$(lit_fraction before)" || fail "the view is not black before the first terrain"
+lit=$(lit_fraction before)
+[ -n "$lit" ] && above 0.01 "$lit" || fail "the view is not black before the first terrain (lit fraction '$lit')"
 
 click_control 1007
 shot generated

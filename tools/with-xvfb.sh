@@ -2,31 +2,27 @@
 # Runs a command on a private virtual X display (Xvfb) of its own, then stops the display.
 set -u
 
-display=""
+numberFile=$(mktemp)
 server=""
-for number in $(seq 90 250); do
-  [ -e "/tmp/.X$number-lock" ] && continue
-  Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  server=$!
-  for _ in $(seq 100); do
-    xdpyinfo -display ":$number" >/dev/null 2>&1 && break
-    kill -0 "$server" 2>/dev/null || break
-    sleep 0.1
-  done
-  if kill -0 "$server" 2>/dev/null && xdpyinfo -display ":$number" >/dev/null 2>&1; then
-    display=":$number"
-    break
-  fi
-  kill "$server" 2>/dev/null
-  wait "$server" 2>/dev/null
+stop() {
+  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  rm -f "$numberFile"
+}
+trap stop EXIT
+trap 'exit 130' INT TERM
+
+# Xvfb picks a free display number itself and writes it out once it accepts clients.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numberFile" >/dev/null 2>&1 &
+server=$!
+for _ in $(seq 100); do
+  [ -s "$numberFile" ] && break
+  kill -0 "$server" 2>/dev/null || break
+  sleep 0.1
 done
-if [ -z "$display" ]; then
+number=$(tr -d '[:space:]' <"$numberFile")
+if [ -z "$number" ]; then
   echo "with-xvfb: no virtual display could be started" >&2
   exit 1
 fi
 
-DISPLAY="$display" "$@"
-status=$?
-kill "$server" 2>/dev/null
-wait "$server" 2>/dev/null
-exit $status
+DISPLAY=":$number" "$@"
