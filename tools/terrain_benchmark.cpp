@@ -12,8 +12,12 @@
 static void GenerateDefault(benchmark::State& state, int river) {
   for (auto _ : state) {
     TerrainGrid* grid = static_cast<TerrainGrid*>(calloc(1, sizeof(TerrainGrid)));
-    CreateTerrainGrid(grid, 100, 100, 150.0f, 150.0f, 8.0f);
-    SynthesizeTerrain(grid, 0, 0.4f, 6.0f, 4.0f, 5, river);
+    if (!grid || !CreateTerrainGrid(grid, 100, 100, 150.0f, 150.0f, 8.0f) ||
+        !SynthesizeTerrain(grid, 0, 0.4f, 6.0f, 4.0f, 5, river)) {
+      DestroyTerrainGrid(grid);
+      state.SkipWithError("out of memory");
+      break;
+    }
     benchmark::DoNotOptimize(grid->heights[0]);
     DestroyTerrainGrid(grid);
   }
