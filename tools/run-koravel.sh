@@ -14,4 +14,4 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
 fi
 
 echo "No display here: running Koravel on a virtual display (generate, turn, tilt, new seed, \"Single\")."
-exec tools/with-xvfb.sh tools/drive-koravel.sh build/linux build/demo
+exec tools/with-xvfb.sh tools/drive-koravel.sh build/linux "$PWD/build/demo"
