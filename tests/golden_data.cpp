@@ -6,6 +6,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "terrain/terrain_grid.h"
+#include "terrain/terrain_synthesis.h"
+
 static std::vector<std::string> SplitTabs(const std::string& line) {
   std::vector<std::string> fields;
   std::stringstream stream(line);
@@ -70,4 +73,15 @@ std::string Format9g(float value) {
   char text[32];
   snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
   return text;
+}
+
+TerrainGrid* GenerateGoldenTerrain(const GoldenCase& golden) {
+  TerrainGrid* grid = static_cast<TerrainGrid*>(calloc(1, sizeof(TerrainGrid)));
+  if (grid && CreateTerrainGrid(grid, 100, 100, 150.0f, 150.0f, golden.terrainHeight) &&
+      SynthesizeTerrain(grid, golden.seed, golden.passHeightScale, golden.freqScale, golden.initFreq,
+                        golden.passCount, golden.river)) {
+    return grid;
+  }
+  DestroyTerrainGrid(grid);
+  return nullptr;
 }

@@ -24,6 +24,12 @@ struct GoldenCase {
 
 std::vector<GoldenCase> LoadGoldenCases();
 
+struct TerrainGrid;
+
+// The case's terrain on the 100 x 100 grid over 150 x 150 units, as "Generate" makes it;
+// null when it could not be generated. The caller destroys it.
+TerrainGrid* GenerateGoldenTerrain(const GoldenCase& golden);
+
 // The raw bytes of a golden stream ("heights", "water", "list", "points"); empty when the case has no such file.
 std::vector<unsigned char> LoadGoldenStream(const std::string& caseName, const std::string& stream);
 

@@ -8,13 +8,10 @@
 #include "golden_data.h"
 #include "terrain/random_source.h"
 #include "terrain/terrain_grid.h"
-#include "terrain/terrain_synthesis.h"
 
 static TerrainGrid* GenerateGolden(const GoldenCase& golden) {
-  TerrainGrid* grid = static_cast<TerrainGrid*>(calloc(1, sizeof(TerrainGrid)));
-  EXPECT_TRUE(CreateTerrainGrid(grid, 100, 100, 150.0f, 150.0f, golden.terrainHeight));
-  EXPECT_TRUE(SynthesizeTerrain(grid, golden.seed, golden.passHeightScale, golden.freqScale,
-                                golden.initFreq, golden.passCount, golden.river));
+  TerrainGrid* grid = GenerateGoldenTerrain(golden);
+  EXPECT_NE(grid, nullptr);
   return grid;
 }
 

@@ -14,7 +14,6 @@
 #include "render/frame.h"
 #include "render/terrain_list.h"
 #include "terrain/terrain_grid.h"
-#include "terrain/terrain_synthesis.h"
 #include "tests/golden_data.h"
 #include "tests/render/recorded_gl.h"
 
@@ -93,9 +92,8 @@ TEST(TerrainStreams, EveryGoldenCaseMatchesItsHashesAndDefaultRiverItsFiles) {
   bool sawDefaultRiver = false;
   for (const GoldenCase& golden : cases) {
     SCOPED_TRACE(golden.name);
-    std::shared_ptr<TerrainGrid> grid = NewGrid(100, 100, golden.terrainHeight);
-    ASSERT_TRUE(SynthesizeTerrain(grid.get(), golden.seed, golden.passHeightScale, golden.freqScale,
-                                  golden.initFreq, golden.passCount, golden.river));
+    const std::shared_ptr<TerrainGrid> grid(GenerateGoldenTerrain(golden), DestroyTerrainGrid);
+    ASSERT_NE(grid, nullptr);
     const std::vector<float> list = Recorded([&] { BuildTerrainList(grid.get(), golden.flat); });
     ExpectQuadStripList(99, 200);
     const std::vector<float> points = Recorded([&] { DrawTerrainPoints(grid.get()); });
