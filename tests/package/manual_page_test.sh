@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Checks the manual page of koravel-export: it renders without warnings, and it agrees with
+# the tool on the options (--help), their defaults and the exit codes.
+# Usage: manual_page_test.sh PAGE TOOL WORK_DIR VERSION
+set -u
+page=$1 tool=$2 work=$3 version=$4
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/package_checks.sh"
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work" || exit 1
+
+warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$work/page.txt")
+[ -z "$warnings" ] || fail "man warns about the page:"$'\n'"$warnings"
+grep -q "Koravel $version" "$work/page.txt" || fail "the rendered page does not carry version $version"
+
+# "name<TAB>text" for each .TP entry of a section: the first long option (or the word) of
+# its tag line, then its body joined on one line, roff's \- read as -.
+entries() {
+  awk -v wanted="$1" '
+    function flush() { if (name != "") print name "\t" body; name = ""; body = "" }
+    /^\.SH/ { flush(); section = $0; sub(/^\.SH +/, "", section); gsub(/"/, "", section); next }
+    section != wanted { next }
+    /^\.TP/ { flush(); tag = 1; next }
+    tag {
+      tag = 0; line = $0; gsub(/\\-/, "-", line)
+      if (match(line, /--[a-z0-9][a-z0-9-]*/)) name = substr(line, RSTART, RLENGTH)
+      else { sub(/^\.[A-Z]+ +/, "", line); name = line }
+      next
+    }
+    name != "" { body = body " " $0 }
+    END { flush() }' "$page"
+}
+options=$(entries OPTIONS)
+page_default() { awk -F'\t' -v o="$1" '$1 == o { if (match($2, /Default: \\fB[^\\]*/)) print substr($2, RSTART + 12, RLENGTH - 12) }' <<<"$options"; }
+
+# Every option --help names has an entry; a default --help shows (CLI11 style, "[value]"
+# after the option, ranges "[a - b]" aside) is the page's default.
+help=$("$tool" --help 2>&1 | tr -d '\r')
+help_options=$(grep -oE -- '--[a-z][a-z0-9-]*' <<<"$help" | LC_ALL=C sort -u)
+[ -n "$help_options" ] || fail "--help names no option: '$help'"
+for option in $help_options; do
+  if ! cut -f1 <<<"$options" | grep -qx -- "$option"; then
+    fail "the page has no entry for $option"
+    continue
+  fi
+  shown=$(grep -E -- "^[[:space:]]+(-[[:alnum:]], ?)?$option([ ,=]|$)" <<<"$help" |
+    sed -E 's/\[[^]]* - [^]]*\]//g' | grep -oE '\[[^]]+\]' | tr -d '[]')
+  [ -z "$shown" ] && continue
+  grep -qxF -- "$(page_default "$option")" <<<"$shown" ||
+    fail "--help shows $option defaulting to '$shown', the page says '$(page_default "$option")'"
+done
+
+# Each default the page gives is the tool's: passing it changes nothing.
+baseline=$("$tool" 2>&1)
+baseline_status=$?
+while IFS=$'\t' read -r option _; do
+  value=$(page_default "$option")
+  [ -n "$value" ] || continue
+  output=$("$tool" "$option" "$value" 2>&1)
+  status=$?
+  [ "$status:$output" = "$baseline_status:$baseline" ] ||
+    fail "$option $value (the page's default) gives exit $status and '$output', not '$baseline'"
+done <<<"$options"
+
+# The exit codes: success, a refused option and an unwritable file each end with a code
+# the page explains.
+codes=$(entries "EXIT STATUS" | cut -f1)
+expect_code() {
+  local what=$1
+  shift
+  "$@" >/dev/null 2>&1
+  local status=$?
+  grep -qx "$status" <<<"$codes" || fail "$what exits $status, which EXIT STATUS does not list"
+}
+expect_code "a default run" "$tool"
+expect_code "an unknown option" "$tool" --no-such-option
+expect_code "an unwritable file" "$tool" --heights "$work/no-such-folder/heights.f32"
+[ "$(echo $codes)" != "" ] || fail "the page has no EXIT STATUS entries"
+finish
