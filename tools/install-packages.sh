@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix wine wine64
   libfltk1.3-dev libx11-dev libgl-dev libosmesa6-dev
   xvfb xauth xdotool x11-utils imagemagick
+  dpkg-dev file desktop-file-utils librsvg2-bin icoutils man-db
 )
 
 missing=()
