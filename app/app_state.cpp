@@ -6,6 +6,7 @@ TerrainGrid* currentTerrain = nullptr;
 // Zoom starts at 1.0 so a generated terrain is visible before the first drag.
 ViewState viewState = {0.0f, 0.0f, 1.0f, 0, 0};
 BenchmarkState benchmarkState = {kBenchmarkIdle, 0.0f};
+TickClock tickClock = {0};
 Layout layout;
 
 HWND mainWindow = nullptr;
@@ -26,3 +27,5 @@ void SetDefaultSettings() {
   settings.renderMode = kRenderModeSolid;
   settings.createAs2d = 0;
 }
+
+void StartTickClock(uint32_t nowMs) { tickClock.lastTickMs = nowMs; }

@@ -1,4 +1,4 @@
-// The process-wide state records: Settings, the terrain on display, the view, the benchmark, the layout and the handles.
+// The process-wide state records: Settings, the terrain on display, the view, the benchmark and its clock, the layout and the handles.
 #pragma once
 
 #include <windows.h>
@@ -39,6 +39,12 @@ struct BenchmarkState {
   float accumulatedMs;  // summed tick times of the current run
 };
 
+// The millisecond reading of the last tick, kept as the unsigned counter itself
+// so that differences stay exact across its wrap every 2^32 ms.
+struct TickClock {
+  uint32_t lastTickMs;
+};
+
 struct Layout {
   int32_t clientWidth;
   int32_t clientHeight;
@@ -50,6 +56,7 @@ extern Settings settings;
 extern TerrainGrid* currentTerrain;
 extern ViewState viewState;
 extern BenchmarkState benchmarkState;
+extern TickClock tickClock;
 extern Layout layout;
 
 extern HWND mainWindow;
@@ -61,3 +68,6 @@ extern int32_t quitRequested;
 
 // Stores the Settings defaults the panel shows at start.
 void SetDefaultSettings();
+
+// Counts the next tick from nowMs: at start-up, and when "Single" starts a run.
+void StartTickClock(uint32_t nowMs);

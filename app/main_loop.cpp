@@ -11,9 +11,7 @@
 constexpr double kFramesTimesMsPerSecond = 72000.0;
 constexpr float kFullTurn = 360.0f;
 
-TickClock tickClock = {0};
-
-void StartTickClock(uint32_t nowMs) { tickClock.lastTickMs = nowMs; }
+MessageWaitFunction waitForMessages = MsgWaitForMultipleObjects;
 
 bool TakeTick(uint32_t nowMs) {
   const uint32_t elapsedMs = nowMs - tickClock.lastTickMs;  // modulo 2^32
@@ -21,11 +19,6 @@ bool TakeTick(uint32_t nowMs) {
   tickClock.lastTickMs = nowMs;
   if (benchmarkState.mode == kBenchmarkSpinning) BenchmarkStep(static_cast<float>(elapsedMs));
   return true;
-}
-
-uint32_t MsUntilNextTick(uint32_t nowMs) {
-  const uint32_t elapsedMs = nowMs - tickClock.lastTickMs;
-  return elapsedMs >= kTickIntervalMs ? 0 : kTickIntervalMs - elapsedMs;
 }
 
 static void FinishBenchmark() {
@@ -59,10 +52,8 @@ int RunMainLoop() {
     DrainMessages(&message);
     TakeTick(timeGetTime());
     if (quitRequested) break;
-    // A running benchmark polls; otherwise sleep until input arrives or the next tick is due.
-    if (benchmarkState.mode != kBenchmarkSpinning) {
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, MsUntilNextTick(timeGetTime()), QS_ALLINPUT);
-    }
+    // A running benchmark polls the clock; otherwise nothing is due until a message comes.
+    if (benchmarkState.mode != kBenchmarkSpinning) waitForMessages(0, nullptr, FALSE, INFINITE, QS_ALLINPUT);
   }
   return static_cast<int>(message.wParam);
 }

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/message_box.h"
@@ -11,9 +13,6 @@
 #include "render/generate_terrain.h"
 #include "terrain/generation_limits.h"
 #include "terrain/terrain_grid.h"
-
-// Edit texts are read through a buffer of 20 bytes: at most 19 characters.
-constexpr int kFieldTextSize = 20;
 
 static void SetFieldInt(HWND dialog, int control, int32_t value) {
   char text[32];
@@ -39,20 +38,88 @@ static void ShowSettings(HWND dialog) {
   SetFieldInt(dialog, kControlPassCount, settings.passCount);
 }
 
-// Stores the edit's text, parsed by the field's rule, into its Settings field.
-static void ReadField(HWND dialog, int control) {
-  char text[kFieldTextSize] = "";
-  GetDlgItemTextA(dialog, control, text, kFieldTextSize);
+// The edit's whole text, however long.
+static std::string FieldText(HWND dialog, int control) {
+  std::vector<char> text(64);
+  for (;;) {
+    const UINT length = GetDlgItemTextA(dialog, control, text.data(), static_cast<int>(text.size()));
+    if (length + 1 < text.size()) return std::string(text.data(), length);
+    text.resize(text.size() * 2);
+  }
+}
+
+// The number fields, top to bottom as the panel shows them.
+struct NumberField {
+  int control;
+  const char* name;
+  bool whole;  // an integer field; otherwise a real one
+};
+
+static const NumberField kNumberFields[] = {
+    {kControlTerrainHeight, "Terrain height", false},
+    {kControlSeed, "Random Seed", true},
+    {kControlFreqScale, "Freq. Scale", true},
+    {kControlInitFreq, "Init. Freq", true},
+    {kControlPassHeightScale, "Pass height scale", false},
+    {kControlPassCount, "Num. of Passes", true},
+};
+
+static void StoreWhole(int control, int32_t value) {
   switch (control) {
-    case kControlTerrainHeight: settings.terrainHeight = ParseFieldFloat(text, nullptr); break;
-    case kControlSeed: settings.seed = ParseFieldInt(text, nullptr); break;
+    case kControlSeed: settings.seed = value; break;
     // Shown as a real number but read as a whole one.
-    case kControlFreqScale: settings.freqScale = static_cast<float>(ParseFieldInt(text, nullptr)); break;
-    case kControlInitFreq: settings.initFreq = ParseFieldInt(text, nullptr); break;
-    case kControlPassHeightScale: settings.passHeightScale = ParseFieldFloat(text, nullptr); break;
-    case kControlPassCount: settings.passCount = ParseFieldInt(text, nullptr); break;
+    case kControlFreqScale: settings.freqScale = static_cast<float>(value); break;
+    case kControlInitFreq: settings.initFreq = value; break;
+    case kControlPassCount: settings.passCount = value; break;
     default: break;
   }
+}
+
+static void StoreReal(int control, float value) {
+  if (control == kControlTerrainHeight) settings.terrainHeight = value;
+  if (control == kControlPassHeightScale) settings.passHeightScale = value;
+}
+
+// Stores the value of the field's whole text into its Settings field; returns
+// false, storing nothing, when the text holds no number the field takes.
+static bool ReadField(HWND dialog, const NumberField& field) {
+  const std::string text = FieldText(dialog, field.control);
+  if (field.whole) {
+    const FieldInt read = ReadFieldInt(text.c_str());
+    if (read.accepted) StoreWhole(field.control, read.value);
+    return read.accepted;
+  }
+  const FieldReal read = ReadFieldReal(text.c_str());
+  if (read.accepted) StoreReal(field.control, read.value);
+  return read.accepted;
+}
+
+static const NumberField* FindNumberField(int control) {
+  for (const NumberField& field : kNumberFields) {
+    if (field.control == control) return &field;
+  }
+  return nullptr;
+}
+
+// Refusals are owned by the main window: the box is modal, so the panel cannot
+// be used, nor a second box stacked, until it is closed.
+static void ShowRefusal(const char* text) { showMessageBox(mainWindow, text, "Koravel", MB_OK | MB_ICONERROR); }
+
+// Reads every number field; the first one whose text is refused gets a box that
+// names it and says what it takes.
+static bool ReadNumberFields(HWND dialog) {
+  for (const NumberField& field : kNumberFields) {
+    if (ReadField(dialog, field)) continue;
+    char text[160];
+    if (field.whole) {
+      snprintf(text, sizeof text, "\"%s\" must be a whole number from -2147483648 to 2147483647.", field.name);
+    } else {
+      snprintf(text, sizeof text, "\"%s\" must be a number, such as 8, 0.4 or -2.5e1.", field.name);
+    }
+    ShowRefusal(text);
+    return false;
+  }
+  return true;
 }
 
 static int32_t Toggled(int32_t flag) { return flag != 1 ? 1 : 0; }
@@ -83,7 +150,7 @@ void GenerateFromSettings() {
       CheckGenerationParameters(settings.terrainHeight, settings.passHeightScale, settings.freqScale,
                                 static_cast<float>(settings.initFreq), settings.passCount);
   if (check.field != kFieldNone) {
-    showMessageBox(nullptr, check.message, "Koravel", MB_OK | MB_ICONERROR);
+    ShowRefusal(check.message);
     return;
   }
   if (currentTerrain != nullptr) {
@@ -101,6 +168,8 @@ void StartSingleBenchmark() {
   EnableWindow(panelWindow, FALSE);
   benchmarkState.mode = kBenchmarkSpinning;
   benchmarkState.accumulatedMs = 0.0f;
+  // The first step measures from the click, not from a tick before a long "Generate".
+  StartTickClock(timeGetTime());
 }
 
 // Handles one WM_COMMAND; FALSE for the controls that do nothing.
@@ -110,7 +179,7 @@ static INT_PTR Command(HWND dialog, int control, int notification) {
       StartSingleBenchmark();
       return TRUE;
     case kControlGenerate:
-      GenerateFromSettings();
+      if (ReadNumberFields(dialog)) GenerateFromSettings();
       return TRUE;
     case kControlRedraw:
       DrawFrame();
@@ -121,7 +190,8 @@ static INT_PTR Command(HWND dialog, int control, int notification) {
     case kControlInitFreq:
     case kControlPassCount:
     case kControlPassHeightScale:
-      if (notification == EN_CHANGE || notification == EN_UPDATE) ReadField(dialog, control);
+      // Text that holds no number keeps the last value; "Generate" refuses it.
+      if (notification == EN_CHANGE || notification == EN_UPDATE) ReadField(dialog, *FindNumberField(control));
       return TRUE;
     case kControlCreateRiver:
       settings.createRiver = Toggled(settings.createRiver);

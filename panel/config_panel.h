@@ -27,9 +27,11 @@ constexpr float kTerrainExtent = 150.0f;
 
 INT_PTR CALLBACK ConfigDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// "Generate": checks the Settings, replaces currentTerrain with a new terrain made
-// from them and draws it. Refused Settings get a message box and change nothing.
+// The generation of "Generate", once the fields have been read: checks the
+// Settings, replaces currentTerrain with a new terrain made from them and draws
+// it. Refused Settings get a message box and change nothing.
 void GenerateFromSettings();
 
-// "Single": pitch and yaw to 0, panel disabled, benchmark running from 0 ms.
+// "Single": pitch and yaw to 0, panel disabled, benchmark running from 0 ms and
+// the tick clock started afresh, so the first step measures from the click.
 void StartSingleBenchmark();

@@ -75,3 +75,29 @@ float ParseFieldFloat(const char* text, const char** end) {
   if (end) *end = p + length;
   return static_cast<float>(ReadDecimal(p, length));
 }
+
+FieldInt ReadFieldInt(const char* text) {
+  const char* p = SkipSpace(text);
+  if (*p == '\0') return FieldInt{true, 0};
+  const bool negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  if (!IsDigit(*p)) return FieldInt{false, 0};
+  // The magnitude, held at most one above 2^31 however many digits follow.
+  constexpr uint64_t kBeyond = (uint64_t{1} << 31) + 1;
+  uint64_t magnitude = 0;
+  for (; IsDigit(*p); ++p) {
+    magnitude = magnitude * 10u + static_cast<uint64_t>(*p - '0');
+    if (magnitude > kBeyond) magnitude = kBeyond;
+  }
+  const uint64_t limit = negative ? (uint64_t{1} << 31) : (uint64_t{1} << 31) - 1;
+  if (magnitude > limit) return FieldInt{false, 0};
+  const int64_t value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+  return FieldInt{true, static_cast<int32_t>(value)};
+}
+
+FieldReal ReadFieldReal(const char* text) {
+  const char* end = nullptr;
+  const float value = ParseFieldFloat(text, &end);
+  if (end == text) return FieldReal{false, 0.0f};
+  return FieldReal{true, value};
+}

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "panel/field_text.h"
 
@@ -52,4 +53,35 @@ TEST(FieldText, NonNumbersGiveZero) {
   }
   // Hexadecimal is not a decimal number: "0x10" reads as 0.
   EXPECT_EQ(ParseFieldFloat("0x10", nullptr), 0.0f);
+}
+
+TEST(FieldText, WholeIntegerFieldsRefuseWhatDoesNotFitThirtyTwoBitsOrHasNoDigits) {
+  const struct { const char* text; bool accepted; int32_t value; } cases[] = {
+      {"", true, 0},  {"   ", true, 0},  // an empty field reads as 0
+      {"2147483647", true, INT32_MAX},    {"-2147483648", true, INT32_MIN},
+      {"2147483648", false, 0},           {"-2147483649", false, 0},
+      {"10000000000000000002", false, 0}, {"4294967296", false, 0},  // would wrap to 2 and 0
+      {"99999999999999999999999999999999999999", false, 0},
+      {"0000000000000000000000000042", true, 42},
+      {"6.000000", true, 6},  {" +7 x", true, 7},  // what follows the digits is ignored
+      {"abc", false, 0},      {"-", false, 0},     {"+ 5", false, 0},
+  };
+  for (const auto& c : cases) {
+    const FieldInt read = ReadFieldInt(c.text);
+    EXPECT_EQ(read.accepted, c.accepted) << c.text;
+    EXPECT_EQ(read.value, c.value) << c.text;
+  }
+}
+
+TEST(FieldText, WholeRealFieldsReadLongTextsAndRefuseTextWithoutANumber) {
+  EXPECT_EQ(ReadFieldReal("1.000000000000000000e2").value, 100.0f);
+  const std::string longZero = "0." + std::string(300, '0') + "1e301";  // 1, written with 300 zeros
+  EXPECT_EQ(ReadFieldReal(longZero.c_str()).value, 1.0f);
+  EXPECT_EQ(Bits(ReadFieldReal(" 0.4 and more").value), 0x3ECCCCCDu);
+  EXPECT_TRUE(ReadFieldReal("1e39").accepted);  // a number, if not a finite float: the limits refuse it
+  for (const char* text : {"", "   ", "junk!", "inf", "nan", "-", ".", "e5"}) {
+    const FieldReal read = ReadFieldReal(text);
+    EXPECT_FALSE(read.accepted) << text;
+    EXPECT_EQ(read.value, 0.0f) << text;
+  }
 }

@@ -6,7 +6,7 @@ packages=(
   cmake make pkg-config g++ clang libclang-rt-14-dev
   libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix wine wine64
-  libfltk1.3-dev libx11-dev libgl-dev libosmesa6-dev
+  libfltk1.3-dev libx11-dev libgl-dev libosmesa6-dev libstb-dev
   xvfb xauth xdotool x11-utils imagemagick
   dpkg-dev file desktop-file-utils librsvg2-bin icoutils man-db
 )

@@ -25,7 +25,8 @@ static int32_t framesDrawn;
 static int32_t lastRiver, lastFlat;  // the flags of the last GenerateTerrain
 static void (*afterRenderState)();
 static void (*afterFrame)();
-static std::vector<std::string> recordedBoxes;  // "caption: text", " [error]" added for the error icon
+// "caption: text", then " [error]" for the error icon and " [modal]" when the main window owns the box.
+static std::vector<std::string> recordedBoxes;
 
 HGLRC CreateRenderContext() {
   if (contextFails) return nullptr;
@@ -56,8 +57,11 @@ bool GenerateTerrain(TerrainGrid* grid, int32_t seed, float passHeightScale, flo
   return SynthesizeTerrain(grid, seed, passHeightScale, freqScale, initFreq, passCount, river);
 }
 
-static int WINAPI RecordMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
-  recordedBoxes.push_back(std::string(caption) + ": " + text + ((type & MB_ICONERROR) ? " [error]" : ""));
+static int WINAPI RecordMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  std::string box = std::string(caption) + ": " + text;
+  if (type == (MB_OK | MB_ICONERROR)) box += " [error]";
+  if (owner != nullptr && owner == mainWindow) box += " [modal]";
+  recordedBoxes.push_back(box);
   return IDOK;
 }
 
@@ -148,14 +152,20 @@ TEST(Navigation, DragsTurnZoomAndTiltWithinTheirLimitsAndNotDuringARun) {
 
 TEST(Panel, FieldsTogglesRadiosButtonsThatDoNothingAndGenerate) {
   ResetProgram();
-  TypeInto(kControlSeed, "98765432101234567899");  // 19 characters read, wrapped
-  EXPECT_EQ(settings.seed, -1338740459);
   TypeInto(kControlPassCount, "+3");
   EXPECT_EQ(settings.passCount, 3);
   TypeInto(kControlFreqScale, "7.9");  // read as a whole number
   EXPECT_EQ(settings.freqScale, 7.0f);
-  TypeInto(kControlTerrainHeight, " -2.5e1x");
+  TypeInto(kControlTerrainHeight, " -2.5e1x");  // what follows the number is ignored
   EXPECT_EQ(settings.terrainHeight, -25.0f);
+  TypeInto(kControlPassHeightScale, "2.500000000000000000e-1");  // read whole, not cut at 19 characters
+  EXPECT_EQ(settings.passHeightScale, 0.25f);
+  TypeInto(kControlSeed, "-2147483648");
+  EXPECT_EQ(settings.seed, INT32_MIN);
+  TypeInto(kControlSeed, "2147483648");  // out of range: the last value stays until "Generate" refuses it
+  EXPECT_EQ(settings.seed, INT32_MIN);
+  TypeInto(kControlSeed, "");
+  EXPECT_EQ(settings.seed, 0);
   settings.seed = 5;
   EXPECT_EQ(PanelCommand(kControlSeed, 0x0100), TRUE);  // a focus notification reads nothing
   EXPECT_EQ(settings.seed, 5);
@@ -177,38 +187,79 @@ TEST(Panel, FieldsTogglesRadiosButtonsThatDoNothingAndGenerate) {
   EXPECT_EQ(memcmp(&before, &settings, sizeof settings), 0);
   EXPECT_EQ(framesDrawn, 2);
 
-  // "Generate" twice gives the same terrain; refused parameters show a box and change nothing.
+  // "Generate" reads the fields as they stand: the empty seed is 0, and twice gives the same terrain.
   PanelCommand(kControlCreateRiver, BN_CLICKED);
   ASSERT_EQ(PanelCommand(kControlGenerate, BN_CLICKED), TRUE);
   ASSERT_NE(currentTerrain, nullptr);
+  EXPECT_EQ(settings.seed, 0);
   EXPECT_EQ(lastRiver, 1);
   EXPECT_EQ(lastFlat, 1);
   const std::vector<float> first(currentTerrain->heights, currentTerrain->heights + 100 * 100);
   PanelCommand(kControlGenerate, BN_CLICKED);
   EXPECT_EQ(memcmp(first.data(), currentTerrain->heights, first.size() * sizeof(float)), 0);
   EXPECT_EQ(framesDrawn, 6);
+  EXPECT_TRUE(recordedBoxes.empty());
+}
 
+TEST(Panel, GenerateRefusesWhatNoFieldCanTakeWithABoxOwnedByTheMainWindowAndChangesNothing) {
+  ResetProgram();
+  PanelCommand(kControlGenerate, BN_CLICKED);
   TerrainGrid* const shown = currentTerrain;
-  const struct { int control; const char *text, *field; } refusals[] = {
-      {kControlPassCount, "5000", "Num. of Passes"}, {kControlTerrainHeight, "1e39", "Terrain height"}};
+  ASSERT_NE(shown, nullptr);
+  const std::vector<float> heights(shown->heights, shown->heights + 100 * 100);
+  Settings defaults = {};
+  const struct { int control; const char *text, *field; bool unread; } refusals[] = {
+      // Beyond 32 bits: once read as a wrapped value (a flat plane, one pass, or another seed's terrain).
+      {kControlInitFreq, "2147483648", "Init. Freq", true},
+      {kControlPassCount, "10000000000000000002", "Num. of Passes", true},
+      {kControlFreqScale, "-2147483649", "Freq. Scale", true},
+      {kControlSeed, "2147483648", "Random Seed", true},
+      {kControlSeed, "-", "Random Seed", true},
+      // No number to read: once read as 0.
+      {kControlTerrainHeight, "", "Terrain height", true},
+      {kControlTerrainHeight, "junk!", "Terrain height", true},
+      {kControlPassHeightScale, "inf", "Pass height scale", true},
+      {kControlPassHeightScale, "nan", "Pass height scale", true},
+      {kControlPassHeightScale, "   ", "Pass height scale", true},
+      // Numbers beyond the generation limits: read, then refused in the same way.
+      {kControlPassCount, "5000", "Num. of Passes", false},
+      {kControlTerrainHeight, "1e39", "Terrain height", false},
+  };
   for (const auto& refusal : refusals) {
+    SCOPED_TRACE(refusal.text);
     ResetProgram();
+    defaults = settings;
     TypeInto(refusal.control, refusal.text);
     PanelCommand(kControlGenerate, BN_CLICKED);
     ASSERT_EQ(recordedBoxes.size(), 1u);
-    EXPECT_EQ(recordedBoxes[0].find("Koravel: \"" + std::string(refusal.field) + "\""), 0u) << recordedBoxes[0];
+    const std::string& box = recordedBoxes[0];
+    EXPECT_EQ(box.find("Koravel: \"" + std::string(refusal.field) + "\""), 0u) << box;
+    EXPECT_NE(box.find(" [error] [modal]"), std::string::npos) << box;
     EXPECT_EQ(currentTerrain, shown);
+    EXPECT_EQ(memcmp(heights.data(), shown->heights, heights.size() * sizeof(float)), 0);
     EXPECT_EQ(framesDrawn, 0);
+    if (refusal.unread) {
+      EXPECT_EQ(memcmp(&defaults, &settings, sizeof settings), 0);
+    }
   }
+
+  // Once the field holds a number again, "Generate" takes it; a long real is read whole.
+  TypeInto(kControlTerrainHeight, "1.000000000000000000e2");
+  PanelCommand(kControlGenerate, BN_CLICKED);
+  EXPECT_EQ(recordedBoxes.size(), 1u);
+  EXPECT_EQ(settings.terrainHeight, 100.0f);
+  EXPECT_NE(memcmp(heights.data(), currentTerrain->heights, heights.size() * sizeof(float)), 0);
 }
 
-// Clicks "Single" at startMs, then ticks every stepMs until the run ends; the steps taken.
-static int RunSingle(uint32_t startMs, uint32_t stepMs) {
-  StartTickClock(startMs);
+static void ClickSingle() {
   EXPECT_EQ(PanelCommand(kControlSingle, BN_CLICKED), TRUE);
   EXPECT_FALSE(IsWindowEnabled(panelWindow));
+}
+
+// Ticks every stepMs from the tick clock's last reading until the run ends; the steps taken.
+static int TickThroughRun(uint32_t stepMs) {
   int steps = 0;
-  for (uint32_t now = startMs; benchmarkState.mode == kBenchmarkSpinning && steps < 100; ++steps) {
+  for (uint32_t now = tickClock.lastTickMs; benchmarkState.mode == kBenchmarkSpinning && steps < 100; ++steps) {
     EXPECT_FALSE(TakeTick(now + kTickIntervalMs - 1));
     now += stepMs;
     EXPECT_TRUE(TakeTick(now));
@@ -220,38 +271,69 @@ TEST(Benchmark, SingleRunsSeventyTwoStepsAndReportsTheRate) {
   ResetProgram();
   viewState.pitch = 33.0f;
   viewState.yaw = 90.0f;
-  EXPECT_EQ(RunSingle(1000, 20), 72);
+  ClickSingle();
+  EXPECT_EQ(TickThroughRun(20), 72);
   EXPECT_EQ(framesDrawn, 72);
   EXPECT_EQ(ControlText(kControlFps), "Fps: 50.000000");
   EXPECT_EQ(viewState.yaw, 0.0f);
   EXPECT_EQ(viewState.pitch, 0.0f);
   EXPECT_TRUE(IsWindowEnabled(panelWindow));
-  EXPECT_EQ(RunSingle(0xFFFFFF00u, 5), 72);  // across the counter's wrap, at the highest rate
+  ClickSingle();
+  StartTickClock(0xFFFFFF00u);  // as if clicked just before the counter wraps
+  EXPECT_EQ(TickThroughRun(5), 72);  // across the wrap, at the highest rate
   EXPECT_EQ(ControlText(kControlFps), "Fps: 200.000000");
-  StartTickClock(0xFFFFFFFEu);  // idle, the next tick falls due 5 ms after the last, across the wrap too
-  EXPECT_EQ(MsUntilNextTick(0xFFFFFFFFu), 4u);
-  EXPECT_EQ(MsUntilNextTick(3u), 0u);
+}
+
+TEST(Benchmark, SingleMeasuresItsFirstStepFromTheClickNotFromTheLastTickBeforeIt) {
+  ResetProgram();
+  // The last tick was a minute ago: a long "Generate" blocked the loop, or the loop slept while idle.
+  const uint32_t before = timeGetTime();
+  StartTickClock(before - 60000);
+  ClickSingle();
+  const uint32_t after = timeGetTime();
+  EXPECT_LE(tickClock.lastTickMs - before, after - before) << "the clock was not started at the click";
+  EXPECT_EQ(TickThroughRun(20), 72);
+  EXPECT_EQ(ControlText(kControlFps), "Fps: 50.000000");
 }
 
 // The whole program through WinMain. The window class stays registered, so CTest gives
 // each of these tests a process of its own.
 static int viewWidthAtRenderState;
 static int framesInRun;
+static std::vector<std::string> waits;  // the loop's waits: "idle" or "running", and the timeout
 
-TEST(Run, StartsRunsSingleAndClosesWithExitCodeZero) {
-  showMessageBox = RecordMessageBox;
-  afterRenderState = [] {
-    viewWidthAtRenderState = layout.viewWidth;
+// Stands in for the loop's wait: the first idle wait clicks "Single", the first one after
+// the run closes the window; any other waits for real, but never longer than a second.
+static DWORD WINAPI RecordWait(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds, DWORD wakeMask) {
+  const bool running = benchmarkState.mode == kBenchmarkSpinning;
+  waits.push_back(std::string(running ? "running " : "idle ") +
+                  (milliseconds == INFINITE ? "INFINITE" : std::to_string(milliseconds)));
+  if (waits.size() == 1) {
     PostMessageA(panelWindow, WM_COMMAND, MAKEWPARAM(kControlSingle, BN_CLICKED), 0);
-  };
+    return WAIT_OBJECT_0;
+  }
+  if (framesInRun == 72 && !running) {
+    PostMessageA(mainWindow, WM_CLOSE, 0, 0);
+    return WAIT_OBJECT_0;
+  }
+  return MsgWaitForMultipleObjects(count, handles, waitAll, milliseconds < 1000 ? milliseconds : 1000, wakeMask);
+}
+
+TEST(Run, StartsRunsSingleAndClosesWithExitCodeZeroWaitingWithoutTimeoutWhileIdle) {
+  showMessageBox = RecordMessageBox;
+  waitForMessages = RecordWait;
+  afterRenderState = [] { viewWidthAtRenderState = layout.viewWidth; };
   afterFrame = [] {
-    if (benchmarkState.mode == kBenchmarkSpinning && ++framesInRun == 72) PostMessageA(mainWindow, WM_CLOSE, 0, 0);
+    if (benchmarkState.mode == kBenchmarkSpinning) ++framesInRun;
   };
   EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, SW_SHOWNORMAL), 0);
   EXPECT_TRUE(recordedBoxes.empty());
   EXPECT_GT(viewWidthAtRenderState, 0);  // a WM_SIZE placed the view first
   EXPECT_EQ(framesInRun, 72);
   EXPECT_GE(benchmarkState.accumulatedMs, 72 * 5.0f);
+  // Idle, the loop sleeps until a message comes; during the run it never sleeps.
+  ASSERT_GE(waits.size(), 2u);
+  for (const std::string& wait : waits) EXPECT_EQ(wait, "idle INFINITE");
 }
 
 TEST(Run, ClassAlreadyTakenEndsAtOnceWithExitCodeOne) {

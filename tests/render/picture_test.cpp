@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "app/app_state.h"
@@ -11,6 +12,7 @@
 #include "render/generate_terrain.h"
 #include "render/render_context.h"
 #include "terrain/terrain_grid.h"
+#include "tests/render/reference_pictures.h"
 
 namespace {
 
@@ -18,7 +20,7 @@ const int kViewWidth = 800;
 const int kViewHeight = 541;
 
 // A frame's RGBA bytes, rows from the bottom of the view up.
-using Picture = std::vector<unsigned char>;
+using Pixels = std::vector<unsigned char>;
 
 // The drawn pixels of a region by kind, and the smallest box holding them all.
 struct Census {
@@ -30,7 +32,7 @@ struct Census {
   double CentreY() const { return (bottom + top + 1) * 0.5; }
 };
 
-Census Count(const Picture& picture, int left = 0, int right = kViewWidth, int bottom = 0, int top = kViewHeight) {
+Census Count(const Pixels& picture, int left = 0, int right = kViewWidth, int bottom = 0, int top = kViewHeight) {
   Census c;
   for (int y = bottom; y < top; ++y) {
     for (int x = left; x < right; ++x) {
@@ -56,7 +58,7 @@ Census Count(const Picture& picture, int left = 0, int right = kViewWidth, int b
 }
 
 // How far the topmost drawn rows of the columns in [left, right) spread; an empty column counts as row -1.
-int SkylineSpread(const Picture& picture, int left, int right) {
+int SkylineSpread(const Pixels& picture, int left, int right) {
   std::vector<int> tops;
   for (int x = left; x < right; ++x) tops.push_back(Count(picture, x, x + 1).top);
   return *std::max_element(tops.begin(), tops.end()) - *std::min_element(tops.begin(), tops.end());
@@ -83,15 +85,15 @@ class Pictures : public ::testing::Test {
     if (context != nullptr) OSMesaDestroyContext(context);
   }
 
-  // The default terrain with its river, generated as "Generate" does it.
-  void Generate(int32_t flat) {
+  // The default terrain, with its river unless told otherwise, generated as "Generate" does it.
+  void Generate(int32_t flat, int32_t river = 1) {
     if (currentTerrain != nullptr) DestroyTerrainGrid(currentTerrain);
     currentTerrain = static_cast<TerrainGrid*>(calloc(1, sizeof(TerrainGrid)));
     ASSERT_TRUE(CreateTerrainGrid(currentTerrain, 100, 100, 150.0f, 150.0f, 8.0f));
-    ASSERT_TRUE(GenerateTerrain(currentTerrain, 0, 0.4f, 6.0f, 4.0f, 5, 1, flat));
+    ASSERT_TRUE(GenerateTerrain(currentTerrain, 0, 0.4f, 6.0f, 4.0f, 5, river, flat));
   }
 
-  Picture Draw(float pitch, float yaw, float zoom) {
+  Pixels Draw(float pitch, float yaw, float zoom) {
     viewState.pitch = pitch;
     viewState.yaw = yaw;
     viewState.zoom = zoom;
@@ -101,7 +103,7 @@ class Pictures : public ::testing::Test {
   }
 
   OSMesaContext context = nullptr;
-  Picture buffer;
+  Pixels buffer;
 };
 
 }  // namespace
@@ -110,7 +112,7 @@ TEST_F(Pictures, SolidAndWireDisplaysInReliefAndFlat) {
   EXPECT_EQ(Count(Draw(10.0f, 0.0f, 1.0f)).drawn, 0);  // cleared to black before any terrain
 
   Generate(0);
-  const Picture relief = Draw(10.0f, 0.0f, 1.0f);
+  const Pixels relief = Draw(10.0f, 0.0f, 1.0f);
   const Census solid = Count(relief);
   EXPECT_EQ(solid.mesh, solid.drawn);
   EXPECT_GT(solid.ramp, solid.drawn * 8 / 10);
@@ -127,7 +129,7 @@ TEST_F(Pictures, SolidAndWireDisplaysInReliefAndFlat) {
   // Flat, the far edge is straight and the colours still follow the heights.
   Generate(1);
   settings.renderMode = kRenderModeSolid;
-  const Picture flat = Draw(10.0f, 0.0f, 1.0f);
+  const Pixels flat = Draw(10.0f, 0.0f, 1.0f);
   EXPECT_LE(SkylineSpread(flat, 300, 500), 1);
   EXPECT_GE(Count(flat, 300, 301).top, 0);
   EXPECT_GT(Count(flat, 0, kViewWidth, 10, 11).ramp, kViewWidth / 2);
@@ -159,4 +161,20 @@ TEST_F(Pictures, PitchYawAndZoomPlaceTheTerrain) {
   const Census tilted = Count(Draw(20.0f, 0.0f, 0.5f));
   EXPECT_LT(tilted.Height(), above.Height() * 0.8);
   EXPECT_LT(tilted.CentreY(), above.CentreY());
+}
+
+// The same scenes as the Windows program draws them in its own window, held against the same
+// pictures. KORAVEL_WRITE_REFERENCE_PICTURES=DIR writes this renderer's pictures into DIR, to
+// renew the references when the drawing changes on purpose.
+TEST_F(Pictures, StartViewsMatchTheReferencePictures) {
+  const char* writeTo = std::getenv("KORAVEL_WRITE_REFERENCE_PICTURES");
+  for (const ReferenceScene& scene : kReferenceScenes) {
+    Generate(0, scene.river);
+    settings.renderMode = scene.renderMode;
+    const Picture drawn = {kViewWidth, kViewHeight, Draw(10.0f, 0.0f, 1.0f)};
+    if (writeTo != nullptr) {
+      EXPECT_TRUE(SavePicture(drawn, std::string(writeTo) + "/" + scene.name + ".png"));
+    }
+    ExpectLikeReference(drawn, scene.name);
+  }
 }
