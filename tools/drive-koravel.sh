@@ -52,9 +52,9 @@ click_control() {  # click_control ID [BUTTON]: the left button unless another i
   xdotool mousemove $((panelX + (left + right) / 2)) $((panelY + (top + bottom) / 2)) click "$button"
 }
 
-type_into() {  # type_into ID TEXT: replaces a field's text as a user does
+type_into() {  # type_into ID TEXT: replaces a field's text as a user does (Ctrl+A is no key of Windows edits)
   click_control "$1"
-  xdotool key ctrl+a type "$2"
+  xdotool key Home shift+End type "$2"
 }
 
 drag() {  # drag BUTTON DX DY from the middle of the view, in small steps
@@ -157,8 +157,7 @@ drag 3 0 40
 shot tilted
 above "$(changed_pixels turned tilted)" 5000 || fail "a right drag did not tilt the terrain"
 
-click_control 1022
-xdotool key ctrl+a type 1234
+type_into 1022 1234
 click_control 1007
 shot reseeded
 above "$(changed_pixels tilted reseeded)" 5000 || fail "another seed gave the same terrain"

@@ -28,7 +28,12 @@ class LeftClickButton : public Button {
 };
 
 // An edit; ES_NUMBER lets only digits in from the keyboard and the clipboard. Tab is no character of
-// a one-line edit and the middle button pastes nothing: the X primary selection is not Windows'.
+// a one-line edit, Ctrl+A selects nothing (Windows' own edit control has no such key) and the middle
+// button pastes nothing (the X primary selection is not Windows').
+bool IsControlA() {
+  return Fl::event_key() == 'a' && (Fl::event_state() & (FL_CTRL | FL_ALT | FL_META)) == FL_CTRL;
+}
+
 class EditWidget : public Fl_Input {
  public:
   EditWidget(int x, int y, int width, int height) : Fl_Input(x, y, width, height) {}
@@ -46,7 +51,7 @@ bool HasNonDigit(const char* text, int length) {
 
 int EditWidget::handle(int event) {
   if (IsOtherMouseButton(event)) return 1;
-  if (event == FL_KEYBOARD && Fl::event_key() == FL_Tab) return 1;
+  if (event == FL_KEYBOARD && (Fl::event_key() == FL_Tab || IsControlA())) return 1;
   bool typed = event == FL_KEYBOARD && (Fl::event_state() & (FL_CTRL | FL_ALT | FL_META)) == 0;
   if (digitsOnly && (typed || event == FL_PASTE) && HasNonDigit(Fl::event_text(), Fl::event_length())) {
     fl_beep();

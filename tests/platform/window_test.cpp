@@ -558,15 +558,17 @@ TEST_F(Panel, AutoCheckBoxesToggleAndAutoRadioButtonsClearTheirGroup) {
 }
 
 // The program has no dialog-navigation step: Tab and the arrows move nothing, and Tab is no character.
+// Windows' edit control selects with Shift and the arrows, Home and End; Ctrl+A is not its key.
 TEST_F(Panel, KeysGoOnlyToTheFocusedControl) {
   SetDlgItemTextA(dialog, 1022, "0");
   SetDlgItemTextA(dialog, 1024, "6.000000");
   ASSERT_TRUE(Press(1022, 1));
   PumpFor(100);
-  ASSERT_TRUE(Xdotool("key ctrl+a type 5"));
+  ASSERT_TRUE(Xdotool("key Home shift+End type 5"));
   ASSERT_TRUE(Xdotool("key Tab type 7"));
-  PumpUntil([&] { return Text(1022) == "57"; }, 1000);
-  EXPECT_EQ(Text(1022), "57");
+  ASSERT_TRUE(Xdotool("key ctrl+a type 1"));
+  PumpUntil([&] { return Text(1022) == "571"; }, 1000);
+  EXPECT_EQ(Text(1022), "571");
   EXPECT_EQ(Text(1024), "6.000000");
 
   CheckRadioButton(dialog, 1027, 1028, 1027);
