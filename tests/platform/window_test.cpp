@@ -244,35 +244,6 @@ TEST(Windows, DragsOverTheViewReachTheMainWindowInItsClientCoordinates) {
   DestroyWindow(main);
 }
 
-TEST(Windows, ViewGetsAContextWithDepth) {
-  HWND main = CreateRecordingWindow(0, 0, 400, 300);
-  HWND view = CreateView(main, 10, 10, 200, 150);
-  HDC dc = GetDC(view);
-  PIXELFORMATDESCRIPTOR descriptor = PIXELFORMATDESCRIPTOR();
-  descriptor.nSize = sizeof descriptor;
-  descriptor.nVersion = 1;
-  descriptor.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-  descriptor.iPixelType = PFD_TYPE_RGBA;
-  descriptor.cColorBits = 16;
-  descriptor.cDepthBits = 16;
-
-  // As the program starts: the context is made before the windows are shown.
-  int format = ChoosePixelFormat(dc, &descriptor);
-  ASSERT_TRUE(format != 0 && SetPixelFormat(dc, format, &descriptor));
-  HGLRC context = wglCreateContext(dc);
-  ASSERT_TRUE(context != nullptr && wglMakeCurrent(dc, context));
-  ShowWindow(main, SW_SHOW);
-  PumpFor(200);
-  GLint depthBits = 0;
-  glGetIntegerv(GL_DEPTH_BITS, &depthBits);
-  EXPECT_GE(depthBits, 16);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  EXPECT_TRUE(SwapBuffers(dc));
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-  DestroyWindow(main);
-  EXPECT_TRUE(wglDeleteContext(context));
-}
-
 // Chooses the one pixel format and makes a context current on a window's device context.
 HGLRC MakeContext(HWND window) {
   HDC dc = GetDC(window);
@@ -281,10 +252,30 @@ HGLRC MakeContext(HWND window) {
   descriptor.nVersion = 1;
   descriptor.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
   descriptor.iPixelType = PFD_TYPE_RGBA;
+  descriptor.cColorBits = 16;
+  descriptor.cDepthBits = 16;
   int format = ChoosePixelFormat(dc, &descriptor);
   if (format == 0 || !SetPixelFormat(dc, format, &descriptor)) return nullptr;
   HGLRC context = wglCreateContext(dc);
   return context != nullptr && wglMakeCurrent(dc, context) ? context : nullptr;
+}
+
+TEST(Windows, ViewGetsAContextWithDepth) {
+  HWND main = CreateRecordingWindow(0, 0, 400, 300);
+  HWND view = CreateView(main, 10, 10, 200, 150);
+  // As the program starts: the context is made before the windows are shown.
+  HGLRC context = MakeContext(view);
+  ASSERT_NE(context, nullptr);
+  ShowWindow(main, SW_SHOW);
+  PumpFor(200);
+  GLint depthBits = 0;
+  glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+  EXPECT_GE(depthBits, 16);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  EXPECT_TRUE(SwapBuffers(GetDC(view)));
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  DestroyWindow(main);
+  EXPECT_TRUE(wglDeleteContext(context));
 }
 
 TEST(Windows, ClassBrushFillsTheBackgroundAndTheViewsBorderFramesItsPicture) {
