@@ -679,9 +679,10 @@ TEST_F(Panel, MessageBoxShowsItsStyleAndIsModalForItsOwner) {
     recorded.clear();
     PostMessageA(main, kRunAction, 0, 0);
     // Should the box's loop deliver nothing, its close button ends it in time.
-    std::system(("(sleep 10; " KORAVEL_CLOSE_WINDOW " $(xdotool search --name '^" + caption +
-                 "$' | head -1)) >/dev/null 2>&1 &").c_str());
+    const std::string watchdog = Output("(sleep 10; " KORAVEL_CLOSE_WINDOW " $(xdotool search --name '^" + caption +
+                                        "$' | head -1)) >/dev/null 2>&1 & echo $!");
     int answer = MessageBoxA(box.owned ? dialog : nullptr, "Some text for the box.", caption.c_str(), box.type);
+    std::system(("kill " + watchdog + " 2>/dev/null").c_str());
     postedAction = nullptr;
     EXPECT_EQ(answer, IDOK);
     EXPECT_EQ(title, caption);
