@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Drives the Linux koravel as a user would on the current X display: generate, turn, tilt, type a
-# seed, run "Single", close. Checks the pictures on the way and prints the frame rate and the
+# seed, press Tab in a field, right-click buttons, run "Single", close. Checks the pictures on the way and prints the frame rate and the
 # final screenshot. Usage: drive-koravel.sh BUILD_DIR OUT_DIR
 set -u
 build=$1
@@ -42,14 +42,19 @@ if ! "$build/tools/panel-geometry" >"$out/panel.txt"; then
   exit 1
 fi
 
-click_control() {
-  local id=$1 left="" top="" right="" bottom=""
+click_control() {  # click_control ID [BUTTON]: the left button unless another is named
+  local id=$1 button=${2:-1} left="" top="" right="" bottom=""
   read -r _ left top right bottom < <(awk -v id="$id" '$1 == id' "$out/panel.txt")
   if [ -z "$bottom" ]; then
     fail "no control $id in the panel"
     return
   fi
-  xdotool mousemove $((panelX + (left + right) / 2)) $((panelY + (top + bottom) / 2)) click 1
+  xdotool mousemove $((panelX + (left + right) / 2)) $((panelY + (top + bottom) / 2)) click "$button"
+}
+
+type_into() {  # type_into ID TEXT: replaces a field's text as a user does (Ctrl+A is no key of Windows edits)
+  click_control "$1"
+  xdotool key Home shift+End type "$2"
 }
 
 drag() {  # drag BUTTON DX DY from the middle of the view, in small steps
@@ -65,6 +70,13 @@ drag() {  # drag BUTTON DX DY from the middle of the view, in small steps
 shot() {  # the view's pixels as NAME.png
   sleep 0.5
   import -window root -crop "${viewW}x${viewH}+${viewX}+${viewY}" +repage "$out/$1.png"
+}
+
+control_shot() {  # control_shot ID NAME: a panel control's pixels as NAME.png
+  local left="" top="" right="" bottom=""
+  read -r _ left top right bottom < <(awk -v id="$1" '$1 == id' "$out/panel.txt")
+  import -window root -crop "$((right - left))x$((bottom - top))+$((panelX + left))+$((panelY + top))" +repage \
+    "$out/$2.png"
 }
 
 lit_fraction() {
@@ -97,8 +109,7 @@ single_after_generate() {
   # The slowest generation the limits accept: 64 passes of 4096 x 4096 lattice values.
   for field in "1025 4094" "1024 0" "1026 64"; do
     set -- $field
-    click_control "$1"
-    xdotool key ctrl+a type "$2"
+    type_into "$1" "$2"
   done
   count=$(frame_rates | wc -l)
   start=$(date +%s%N)
@@ -111,6 +122,54 @@ single_after_generate() {
   echo "Single after Generate: Fps: $late; an ordinary run: Fps: $ordinary; click to rate: $elapsed ms"
   above "$late" "$(awk -v rate="$ordinary" 'BEGIN { print rate / 2 }')" ||
     fail "\"Single\" after a long Generate reported $late frames per second, an ordinary run $ordinary"
+}
+
+same_picture() { [ "$(changed_pixels "$1" "$2")" = 0 ]; }
+
+# Waits until the program has done what it was asked (a generation takes a while): until it has used
+# less than a tenth of a core for 0.3 s, at most 15 s.
+settle() {
+  local before after
+  for _ in $(seq 50); do
+    before=$(awk '{print $14 + $15}' "/proc/$program/stat" 2>/dev/null) || return
+    sleep 0.3
+    after=$(awk '{print $14 + $15}' "/proc/$program/stat" 2>/dev/null) || return
+    [ $((after - before)) -lt 3 ] && return
+  done
+}
+
+# The program has no dialog navigation: Tab in Random Seed neither moves on to Freq. Scale nor types a
+# character, so "5", Tab, "7" makes the seed 57 and leaves Freq. Scale alone.
+check_tab_stays_in_the_field() {
+  type_into 1022 5
+  xdotool key Tab type 7
+  click_control 1007
+  settle
+  shot tabbed
+  type_into 1022 57
+  type_into 1024 6
+  click_control 1007
+  settle
+  shot seed57
+  same_picture tabbed seed57 || fail "Tab in Random Seed moved on or typed: the terrain is not seed 57's"
+}
+
+# Buttons act on the left button only: a right click on "Generate" generates nothing and one on
+# "Create River" ticks nothing.
+check_right_clicks_do_nothing() {
+  type_into 1022 99
+  click_control 1007
+  settle
+  shot seed99
+  control_shot 1021 riverBefore
+  type_into 1022 98
+  click_control 1007 3
+  click_control 1021 3
+  settle
+  shot rightClicked
+  control_shot 1021 riverAfter
+  same_picture seed99 rightClicked || fail "a right click on Generate generated"
+  same_picture riverBefore riverAfter || fail "a right click on Create River ticked it"
 }
 
 shot before
@@ -132,11 +191,13 @@ drag 3 0 40
 shot tilted
 above "$(changed_pixels turned tilted)" 5000 || fail "a right drag did not tilt the terrain"
 
-click_control 1022
-xdotool key ctrl+a type 1234
+type_into 1022 1234
 click_control 1007
 shot reseeded
 above "$(changed_pixels tilted reseeded)" 5000 || fail "another seed gave the same terrain"
+
+check_tab_stays_in_the_field
+check_right_clicks_do_nothing
 
 click_control 1006
 frameRate=""

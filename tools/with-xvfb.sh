@@ -11,8 +11,9 @@ stop() {
 trap stop EXIT
 trap 'exit 130' INT TERM
 
-# Xvfb picks a free display number itself and writes it out once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numberFile" >/dev/null 2>&1 &
+# Xvfb picks a free display number itself and writes it out once it accepts clients. It never resets
+# when its last client leaves: a program connecting just then would be refused.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$numberFile" >/dev/null 2>&1 &
 server=$!
 for _ in $(seq 100); do
   [ -s "$numberFile" ] && break

@@ -13,7 +13,27 @@
 
 namespace {
 
-// An edit; ES_NUMBER lets only digits in from the keyboard and the clipboard.
+// Windows controls act on the left button only; the others are taken and ignored.
+bool IsOtherMouseButton(int event) {
+  if (event == FL_PUSH || event == FL_RELEASE) return Fl::event_button() != FL_LEFT_MOUSE;
+  if (event == FL_DRAG) return (Fl::event_state() & FL_BUTTON1) == 0;
+  return false;
+}
+
+template <class Button>
+class LeftClickButton : public Button {
+ public:
+  LeftClickButton(int x, int y, int width, int height) : Button(x, y, width, height) {}
+  int handle(int event) override { return IsOtherMouseButton(event) ? 1 : Button::handle(event); }
+};
+
+// An edit; ES_NUMBER lets only digits in from the keyboard and the clipboard. Tab is no character of
+// a one-line edit, Ctrl+A selects nothing (Windows' own edit control has no such key) and the middle
+// button pastes nothing (the X primary selection is not Windows').
+bool IsControlA() {
+  return Fl::event_key() == 'a' && (Fl::event_state() & (FL_CTRL | FL_ALT | FL_META)) == FL_CTRL;
+}
+
 class EditWidget : public Fl_Input {
  public:
   EditWidget(int x, int y, int width, int height) : Fl_Input(x, y, width, height) {}
@@ -30,6 +50,8 @@ bool HasNonDigit(const char* text, int length) {
 }
 
 int EditWidget::handle(int event) {
+  if (IsOtherMouseButton(event)) return 1;
+  if (event == FL_KEYBOARD && (Fl::event_key() == FL_Tab || IsControlA())) return 1;
   bool typed = event == FL_KEYBOARD && (Fl::event_state() & (FL_CTRL | FL_ALT | FL_META)) == 0;
   if (digitsOnly && (typed || event == FL_PASTE) && HasNonDigit(Fl::event_text(), Fl::event_length())) {
     fl_beep();
@@ -100,17 +122,30 @@ void CheckAutoRadio(WindowRecord& record) {
   SetButtonChecked(record, true);
 }
 
+// FLTK has flipped a check box or radio button already; the click takes effect when its notification
+// is delivered (ClickDelivered), so that a click the program no longer takes changes nothing.
 void ButtonClicked(Fl_Widget* widget, void*) {
   HWND handle = HandleOfWidget(widget);
   WindowRecord* record = FindWindowRecord(handle);
   if (record == nullptr) return;
-  Fl_Button* button = static_cast<Fl_Button*>(widget);
-  if (record->kind == WindowKind::RadioButton && IsAuto(*record)) {
-    CheckAutoRadio(*record);
-  } else if ((record->kind == WindowKind::RadioButton || record->kind == WindowKind::CheckBox) && !IsAuto(*record)) {
-    button->value(!button->value());  // only the auto styles change their own state
+  if (record->kind == WindowKind::RadioButton || record->kind == WindowKind::CheckBox) {
+    Fl_Button* button = static_cast<Fl_Button*>(widget);
+    button->value(!button->value());
   }
   PostMessageA(handle, kNotifyParentMessage, BN_CLICKED, 0);
+}
+
+// A click whose button has been disabled since (with its window, say by "Single" clicked just before)
+// is lost, as Windows never delivers mouse input to a disabled window; otherwise the auto styles
+// check themselves and the parent is told.
+bool ClickDelivered(WindowRecord& record) {
+  if (!TakesInput(record)) return false;
+  if (record.kind == WindowKind::RadioButton && IsAuto(record)) {
+    CheckAutoRadio(record);
+  } else if (record.kind == WindowKind::CheckBox && IsAuto(record)) {
+    SetButtonChecked(record, !ButtonChecked(record));
+  }
+  return true;
 }
 
 // FLTK also calls back when nothing changed (a read-only edit being typed at); Windows does not notify then.
@@ -154,11 +189,11 @@ Fl_Widget* CreateControlWidget(WindowRecord& record, int x, int y, int width, in
   Fl_Widget* widget = nullptr;
   switch (record.kind) {
     case WindowKind::CheckBox:
-      widget = new Fl_Check_Button(x, y, width, height);
+      widget = new LeftClickButton<Fl_Check_Button>(x, y, width, height);
       widget->callback(ButtonClicked, handle);
       break;
     case WindowKind::RadioButton: {
-      Fl_Round_Button* radio = new Fl_Round_Button(x, y, width, height);
+      Fl_Round_Button* radio = new LeftClickButton<Fl_Round_Button>(x, y, width, height);
       radio->type(FL_TOGGLE_BUTTON);
       widget = radio;
       widget->callback(ButtonClicked, handle);
@@ -195,7 +230,7 @@ Fl_Widget* CreateControlWidget(WindowRecord& record, int x, int y, int width, in
       break;
     }
     default:
-      widget = new Fl_Button(x, y, width, height);
+      widget = new LeftClickButton<Fl_Button>(x, y, width, height);
       widget->callback(ButtonClicked, handle);
       break;
   }
@@ -205,7 +240,8 @@ Fl_Widget* CreateControlWidget(WindowRecord& record, int x, int y, int width, in
 
 LRESULT ControlProc(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kNotifyParentMessage) {
-    NotifyParent(record.handle, static_cast<WORD>(wParam));
+    WORD code = static_cast<WORD>(wParam);
+    if (code != BN_CLICKED || ClickDelivered(record)) NotifyParent(record.handle, code);
     return 0;
   }
   return DefWindowProcA(record.handle, message, wParam, lParam);

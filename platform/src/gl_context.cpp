@@ -57,12 +57,12 @@ Window ParkingWindow() {
   return gl.parking;
 }
 
-// The X window a window's drawing goes to, or 0 while it has none.
+// The X window of a window's client area, where its drawing goes, or 0 while it has none.
 Window DrawableOf(HWND window) {
   WindowRecord* record = FindWindowRecord(window);
   if (record == nullptr || !IsWindowKind(record->kind) || record->pixelFormat == 0) return 0;
-  Fl_Window* widget = static_cast<Fl_Window*>(record->widget);
-  return widget->shown() ? fl_xid(widget) : 0;
+  Fl_Window* client = ClientWindow(*record);
+  return client->shown() ? fl_xid(client) : 0;
 }
 
 bool BindCurrent(Window drawable) {
@@ -147,11 +147,11 @@ BOOL SetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR* descriptor)
   if (record == nullptr || format != kPixelFormat || GlVisual() == nullptr) return FALSE;
   if (record->pixelFormat != 0) return record->pixelFormat == format ? TRUE : FALSE;
   record->pixelFormat = format;
-  Fl_Window* widget = static_cast<Fl_Window*>(record->widget);
-  if (widget->shown()) {
+  Fl_Window* client = ClientWindow(*record);
+  if (client->shown()) {
     // Its X window has the default visual: make it again with the GL one.
-    ShowLayerWindow(widget, false);
-    ShowLayerWindow(widget, true);
+    ShowLayerWindow(client, false);
+    ShowLayerWindow(client, true);
   }
   return TRUE;
 }

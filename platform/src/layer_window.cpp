@@ -10,6 +10,7 @@
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -17,51 +18,110 @@ namespace {
 
 class LayerWindow : public Fl_Window {
  public:
-  LayerWindow(int x, int y, int width, int height) : Fl_Window(x, y, width, height) {}
-  LayerWindow(int width, int height) : Fl_Window(width, height) {}
+  LayerWindow(int x, int y, int width, int height, LayerWindowRole windowRole)
+      : Fl_Window(x, y, width, height), role(windowRole) {}
+  LayerWindow(int width, int height, LayerWindowRole windowRole) : Fl_Window(width, height), role(windowRole) {}
 
-  bool programHiding = false;  // hide()/show() asked for by the program, not a minimise or restore
+  const LayerWindowRole role;
+  bool programHiding = false;  // hide()/show() asked for by the program, not by the window manager
 
   int handle(int event) override;
   void resize(int x, int y, int width, int height) override;
   void show() override;
   void hide() override;
   void draw() override;
+  // Follows the window manager's iconic state of a top-level window with WM_SIZE.
+  void FollowIconicState();
 
  private:
   WindowRecord* Record() const { return FindWindowRecord(HandleOfWidget(this)); }
 };
 
 bool IsMouseEvent(int event) {
-  return event == FL_PUSH || event == FL_RELEASE || event == FL_DRAG || event == FL_MOVE;
+  return event == FL_PUSH || event == FL_RELEASE || event == FL_DRAG || event == FL_MOVE || event == FL_ENTER ||
+         event == FL_MOUSEWHEEL;
+}
+
+bool IsDragAndDropEvent(int event) {
+  return event == FL_DND_ENTER || event == FL_DND_DRAG || event == FL_DND_LEAVE || event == FL_DND_RELEASE;
 }
 
 int LayerWindow::handle(int event) {
   WindowRecord* record = Record();
-  if (record == nullptr || record->kind == WindowKind::Dialog) return Fl_Window::handle(event);
-  if (IsMouseEvent(event)) {
+  if (record == nullptr) return Fl_Window::handle(event);
+  // The program's loop has no dialog-navigation step: keys reach the focused control and nothing else,
+  // so there is no Tab or arrow navigation and there are no mnemonics. A window given the focus keeps it
+  // rather than hand it to its first control. Nothing is dropped on windows or controls.
+  if (event == FL_KEYBOARD || event == FL_SHORTCUT || IsDragAndDropEvent(event)) return 0;
+  if (event == FL_FOCUS) return TakesInput(*record) ? 1 : 0;
+  if (IsMouseEvent(event) && !TakesInput(*record)) return 1;  // a disabled window and its children ignore the mouse
+  if (event == FL_HIDE || event == FL_SHOW) {
+    int result = Fl_Window::handle(event);
+    FollowIconicState();
+    return result;
+  }
+  if (record->kind == WindowKind::Dialog || !IsMouseEvent(event)) return Fl_Window::handle(event);
+  if (event == FL_PUSH || event == FL_MOVE) {
     // Controls placed directly in this window take their own clicks.
-    if (event == FL_PUSH || event == FL_MOVE) {
-      int used = Fl_Window::handle(event);
-      if (event == FL_PUSH && used && Fl::pushed() != this) return used;
-    }
-    RouteMouseEvent(this, event);
-    return 1;
+    int used = Fl_Window::handle(event);
+    if (event == FL_PUSH && used && Fl::pushed() != this) return used;
+  } else if (event == FL_ENTER) {
+    Fl_Window::handle(event);  // then reported as a move, as Windows reports the pointer's arrival
   }
-  if (event == FL_ENTER) {
-    Fl_Window::handle(event);
-    RouteMouseEvent(this, event);  // Windows reports the pointer's arrival as a move
-    return 1;
+  RouteMouseEvent(this, event);
+  return 1;
+}
+
+// ICCCM's WM_STATE, which a window manager sets to IconicState when it iconifies a window. A window it
+// unmaps for other reasons (another desktop shown) stays in NormalState.
+bool WindowManagerShowsIconic(Window xid) {
+  Atom wmState = XInternAtom(fl_display, "WM_STATE", False);
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long remaining = 0;
+  unsigned char* data = nullptr;
+  bool iconic = false;
+  if (XGetWindowProperty(fl_display, xid, wmState, 0, 1, False, AnyPropertyType, &type, &format, &count,
+                         &remaining, &data) == Success &&
+      data != nullptr && format == 32 && count >= 1) {
+    iconic = reinterpret_cast<const long*>(data)[0] == IconicState;
   }
-  if (event == FL_HIDE && record->kind == WindowKind::TopLevel && !programHiding && shown()) {
-    // Unmapped by the window manager while the program still shows it: minimised.
-    record->minimised = true;
-    SendSizeMessage(*record);
-  } else if (event == FL_SHOW && record->kind == WindowKind::TopLevel && !programHiding && record->minimised) {
-    record->minimised = false;
-    SendSizeMessage(*record);
+  if (data != nullptr) XFree(data);
+  return iconic;
+}
+
+void LayerWindow::FollowIconicState() {
+  WindowRecord* record = Record();
+  if (record == nullptr || record->kind != WindowKind::TopLevel || programHiding || !shown()) return;
+  bool iconic = WindowManagerShowsIconic(fl_xid(this));
+  if (iconic == record->minimised) return;
+  record->minimised = iconic;
+  SendSizeMessage(*record);
+}
+
+// Sees the window manager's changes of WM_STATE before FLTK handles the X event.
+int WatchWindowState(void* event, void*) {
+  const XEvent* xevent = static_cast<const XEvent*>(event);
+  if (xevent->type != PropertyNotify || xevent->xproperty.atom != XInternAtom(fl_display, "WM_STATE", False)) {
+    return 0;
   }
-  return Fl_Window::handle(event);
+  if (LayerWindow* window = dynamic_cast<LayerWindow*>(fl_find(xevent->xproperty.window))) {
+    window->FollowIconicState();
+  }
+  return 0;
+}
+
+void WatchPropertyChanges(Window xid) {
+  static bool watching = false;
+  if (!watching) {
+    Fl::add_system_handler(WatchWindowState, nullptr);
+    watching = true;
+  }
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(fl_display, xid, &attributes) != 0) {
+    XSelectInput(fl_display, xid, attributes.your_event_mask | PropertyChangeMask);
+  }
 }
 
 void LayerWindow::resize(int x, int y, int width, int height) {
@@ -81,19 +141,21 @@ void LayerWindow::resize(int x, int y, int width, int height) {
     }
   }
   WindowRecord* record = Record();
-  if (sized && record != nullptr && !record->destroying) {
-    record->minimised = false;
-    SendSizeMessage(*record);
+  if (record == nullptr || role == LayerWindowRole::Client) return;
+  if (role == LayerWindowRole::Frame && record->client != nullptr) {
+    record->client->resize(1, 1, std::max(width - 2, 0), std::max(height - 2, 0));
   }
+  if (sized && !record->destroying && !record->minimised) SendSizeMessage(*record);
 }
 
 void LayerWindow::show() {
   WindowRecord* record = Record();
-  bool gl = record != nullptr && record->pixelFormat != 0 && GlVisual() != nullptr;
+  bool gl = record != nullptr && record->pixelFormat != 0 && role != LayerWindowRole::Frame && GlVisual() != nullptr;
   bool canRealise = parent() == nullptr || (window() != nullptr && window()->shown());
   bool realising = !shown() && canRealise;
   if (realising && gl) Fl_X::make_xid(this, GlVisual(), GlColormap());
   Fl_Window::show();
+  if (realising && shown() && parent() == nullptr) WatchPropertyChanges(fl_xid(this));
   if (realising && gl && shown()) DrawableCreated(HandleOfWidget(this));
 }
 
@@ -103,31 +165,39 @@ void LayerWindow::hide() {
 }
 
 void LayerWindow::draw() {
+  if (role == LayerWindowRole::Frame) {
+    // WS_BORDER: one pixel in the window-frame colour; the client window covers the rest.
+    fl_color(FL_BLACK);
+    fl_rect(0, 0, w(), h());
+    return;
+  }
   WindowRecord* record = Record();
   if (record != nullptr && record->pixelFormat != 0) return;  // OpenGL draws here, when the program asks
   Fl_Window::draw();
   if (record != nullptr && record->kind == WindowKind::Child && !record->text.empty()) {
     fl_font(FL_HELVETICA, 12);
-    fl_color(active_r() ? FL_FOREGROUND_COLOR : fl_inactive(FL_FOREGROUND_COLOR));
+    fl_color(FL_FOREGROUND_COLOR);
     fl_draw(record->text.c_str(), 2, 2, w() - 4, h() - 4, FL_ALIGN_TOP_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP, nullptr,
             0);
   }
 }
 
-// The close button of a top-level window.
+// The close button of a top-level window; a disabled window ignores it, as it ignores all input.
 void CloseRequested(Fl_Widget* widget, void*) {
   if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;  // FLTK's Escape-closes-window
-  PostMessageA(HandleOfWidget(widget), WM_CLOSE, 0, 0);
+  WindowRecord* record = FindWindowRecord(HandleOfWidget(widget));
+  if (record == nullptr || !TakesInput(*record)) return;
+  PostMessageA(record->handle, WM_CLOSE, 0, 0);
 }
 
 }  // namespace
 
-Fl_Window* CreateLayerWindow(HWND handle, int x, int y, int width, int height, bool topLevel) {
+Fl_Window* CreateLayerWindow(HWND handle, int x, int y, int width, int height, bool topLevel, LayerWindowRole role) {
   LayerWindow* window = nullptr;
   if (topLevel && x == CW_USEDEFAULT) {
-    window = new LayerWindow(width, height);
+    window = new LayerWindow(width, height, role);
   } else {
-    window = new LayerWindow(x, y, width, height);
+    window = new LayerWindow(x, y, width, height, role);
   }
   window->end();
   window->callback(CloseRequested, handle);

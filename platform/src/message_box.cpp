@@ -1,10 +1,14 @@
-// Message boxes: a modal FLTK box, or a line in a log file for unattended runs.
+// Message boxes: a window with the caption, the text, the type's icon and an "OK" button, modal for
+// its owner; or a line in a log file for unattended runs.
 #include "platform_state.h"
 
 #include <FL/Fl.H>
-#include <FL/Fl_Widget.H>
-#include <FL/fl_ask.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
+#include <FL/x.H>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -12,6 +16,12 @@
 namespace {
 
 constexpr UINT kIconMask = 0xF0;
+constexpr int kIconSize = 32;
+constexpr int kMargin = 12;
+constexpr int kButtonWidth = 75;
+constexpr int kButtonHeight = 23;
+constexpr int kTextMaxWidth = 420;
+constexpr Fl_Fontsize kFontSize = 12;
 
 // One line per box: newlines and the separator in the texts are escaped.
 std::string LogField(const char* text) {
@@ -41,38 +51,156 @@ void AppendToLog(const char* path, const char* caption, const char* text, UINT t
   std::fclose(log);
 }
 
-void ShowBox(const char* caption, const char* text, UINT type) {
-  Fl_Widget* icon = fl_message_icon();
-  Fl_Color color = icon->color();
-  Fl_Color labelColor = icon->labelcolor();
-  fl_message_title(caption);
-  UINT kind = type & kIconMask;
-  if (kind == MB_ICONERROR) {
-    icon->color(FL_RED);
-    icon->labelcolor(FL_WHITE);
-    fl_alert("%s", text);
-  } else if (kind == MB_ICONWARNING) {
-    fl_alert("%s", text);
-  } else {
-    fl_message("%s", text);
+bool HasIcon(UINT icon) {
+  return icon == MB_ICONERROR || icon == MB_ICONQUESTION || icon == MB_ICONWARNING || icon == MB_ICONINFORMATION;
+}
+
+// The icons of the MB_ICON styles: a red disc with a white cross, a yellow triangle with "!", and
+// blue discs with "i" and "?".
+class IconWidget : public Fl_Widget {
+ public:
+  IconWidget(int x, int y, UINT icon) : Fl_Widget(x, y, kIconSize, kIconSize), icon_(icon) {}
+  void draw() override;
+
+ private:
+  UINT icon_;
+};
+
+void IconWidget::draw() {
+  const int left = x();
+  const int top = y();
+  if (icon_ == MB_ICONWARNING) {
+    fl_color(fl_rgb_color(255, 255, 0));
+    fl_polygon(left + 16, top + 1, left + 31, top + 30, left + 1, top + 30);
+    fl_color(FL_BLACK);
+    fl_loop(left + 16, top + 1, left + 31, top + 30, left + 1, top + 30);
+    fl_rectf(left + 15, top + 10, 3, 12);
+    fl_rectf(left + 15, top + 24, 3, 3);
+    return;
   }
-  icon->color(color);
-  icon->labelcolor(labelColor);
+  fl_color(icon_ == MB_ICONERROR ? fl_rgb_color(255, 0, 0) : fl_rgb_color(0, 0, 255));
+  fl_pie(left, top, kIconSize, kIconSize, 0.0, 360.0);
+  fl_color(FL_WHITE);
+  if (icon_ == MB_ICONERROR) {
+    fl_line_style(FL_SOLID | FL_CAP_ROUND, 4);
+    fl_line(left + 10, top + 10, left + 22, top + 22);
+    fl_line(left + 22, top + 10, left + 10, top + 22);
+    fl_line_style(0);
+  } else if (icon_ == MB_ICONINFORMATION) {
+    fl_rectf(left + 14, top + 6, 4, 4);
+    fl_rectf(left + 14, top + 13, 4, 13);
+  } else {
+    fl_font(FL_HELVETICA_BOLD, 24);
+    fl_draw("?", left, top, kIconSize, kIconSize, FL_ALIGN_CENTER, nullptr, 0);
+  }
+}
+
+// The box's text as written: "@" is no FLTK symbol; long lines wrap.
+class TextWidget : public Fl_Widget {
+ public:
+  TextWidget(int x, int y, int width, int height, const char* text)
+      : Fl_Widget(x, y, width, height), text_(text) {}
+  void draw() override {
+    fl_font(FL_HELVETICA, kFontSize);
+    fl_color(FL_FOREGROUND_COLOR);
+    fl_draw(text_.c_str(), x(), y(), w(), h(), FL_ALIGN_TOP_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP, nullptr, 0);
+  }
+
+ private:
+  std::string text_;
+};
+
+struct OpenBox {
+  bool closed = false;
+};
+
+void CloseBox(Fl_Widget*, void* box) { static_cast<OpenBox*>(box)->closed = true; }
+
+// The box's window: icon and text side by side, the button centred below.
+Fl_Window* BuildBox(const char* caption, const char* text, UINT icon, OpenBox* open) {
+  int textWidth = kTextMaxWidth;
+  int textHeight = 0;
+  fl_font(FL_HELVETICA, kFontSize);
+  fl_measure(text, textWidth, textHeight, 0);
+  const int iconWidth = HasIcon(icon) ? kIconSize + kMargin : 0;
+  const int bodyHeight = std::max(textHeight, HasIcon(icon) ? kIconSize : 0);
+  const int width = std::max(kMargin + iconWidth + textWidth + kMargin, kButtonWidth + 2 * kMargin);
+  const int height = kMargin + bodyHeight + kMargin + kButtonHeight + kMargin;
+
+  Fl_Group::current(nullptr);
+  // Centred on the screen, as Windows places its boxes.
+  Fl_Window* box = new Fl_Window((Fl::w() - width) / 2, (Fl::h() - height) / 2, width, height);
+  box->copy_label(caption);
+  if (HasIcon(icon)) new IconWidget(kMargin, kMargin, icon);
+  new TextWidget(kMargin + iconWidth, kMargin + (bodyHeight - textHeight) / 2, textWidth, textHeight, text);
+  Fl_Button* ok = new Fl_Button((width - kButtonWidth) / 2, height - kMargin - kButtonHeight, kButtonWidth,
+                                 kButtonHeight, "OK");
+  ok->labelsize(kFontSize);
+  ok->shortcut(FL_Enter);
+  ok->callback(CloseBox, open);
+  box->end();
+  box->callback(CloseBox, open);  // the window's close button and Escape
+  return box;
+}
+
+HWND TopLevelOf(HWND window) {
+  WindowRecord* record = FindWindowRecord(window);
+  while (record != nullptr && record->parent != nullptr) record = FindWindowRecord(record->parent);
+  return record != nullptr ? record->handle : nullptr;
+}
+
+// Shows the box until it is closed, delivering the program's queued messages meanwhile, as the
+// Windows box's own loop does; a quit message ends the box and stays queued for the program's loop.
+bool RunBox(Fl_Window* box, const OpenBox& open, Fl_Window* owner) {
+  if (owner != nullptr && owner->shown()) {
+    // The box stays above its owner: FLTK makes a non-modal window transient for the first window.
+    Fl::first_window(owner);
+    box->set_non_modal();
+  }
+  box->show();
+  PlatformState& state = Platform();
+  while (!open.closed) {
+    if (!state.queue.empty()) {
+      Fl::check();
+      if (state.queue.empty()) continue;
+      MSG message = state.queue.front();
+      state.queue.pop_front();
+      DispatchMessageA(&message);
+    } else if (state.quitPosted) {
+      return false;
+    } else {
+      Fl::wait();  // until input arrives; no timeout
+    }
+  }
+  return true;
+}
+
+int ShowBox(HWND owner, const char* caption, const char* text, UINT type) {
+  OpenBox open;
+  Fl_Window* box = BuildBox(caption, text, type & kIconMask, &open);
+  // A box with an owner is modal for it: the owner's top-level window and its children take no input.
+  HWND ownerTop = TopLevelOf(owner);
+  WindowRecord* ownerRecord = FindWindowRecord(ownerTop);
+  bool disabledOwner = ownerRecord != nullptr && IsWindowEnabled(ownerTop);
+  if (disabledOwner) EnableWindow(ownerTop, FALSE);
+  bool answered = RunBox(box, open, ownerRecord != nullptr ? static_cast<Fl_Window*>(ownerRecord->widget) : nullptr);
+  box->hide();
+  Fl::delete_widget(box);
+  if (disabledOwner && IsWindow(ownerTop)) EnableWindow(ownerTop, TRUE);
+  return answered ? IDOK : 0;
 }
 
 }  // namespace
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  (void)owner;
   if (text == nullptr) text = "";
   if (caption == nullptr) caption = "Error";
   const char* logPath = std::getenv("KORAVEL_MESSAGEBOX_LOG");
   if (logPath != nullptr && logPath[0] != '\0') {
     AppendToLog(logPath, caption, text, type);
-  } else if (EnsureDisplay()) {
-    ShowBox(caption, text, type);
-  } else {
-    std::fprintf(stderr, "%s: %s\n", caption, text);
+    return IDOK;
   }
+  if (EnsureDisplay()) return ShowBox(owner, caption, text, type);
+  std::fprintf(stderr, "%s: %s\n", caption, text);
   return IDOK;
 }

@@ -66,7 +66,7 @@ BOOL GetMessageA(LPMSG message, HWND window, UINT filterMin, UINT filterMax) {
   PumpEvents();
   while (!TakeMessage(message, window, filterMin, filterMax, true)) {
     if (!EnsureDisplay()) return -1;  // nothing could ever arrive
-    Fl::wait(1.0);
+    Fl::wait();  // until input arrives; no timeout
   }
   return message->message == WM_QUIT ? FALSE : TRUE;
 }

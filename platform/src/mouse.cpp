@@ -23,8 +23,9 @@ HWND WindowAtPoint(WindowRecord& container, int* x, int* y) {
     }
     RECT bounds = WindowBounds(*record);
     if (*x >= bounds.left && *x < bounds.right && *y >= bounds.top && *y < bounds.bottom) {
-      *x -= bounds.left;
-      *y -= bounds.top;
+      RECT client = ClientBounds(*record);
+      *x -= bounds.left + client.left;
+      *y -= bounds.top + client.top;
       if (!IsWindowKind(record->kind)) return record->handle;
       return WindowAtPoint(*record, x, y);
     }
@@ -88,7 +89,7 @@ void RouteMouseEvent(Fl_Window* window, int event) {
   HWND target = WindowAtPoint(*topRecord, &x, &y);
   WindowRecord* record = FindWindowRecord(target);
   if (record == nullptr || (record->kind != WindowKind::TopLevel && record->kind != WindowKind::Child)) return;
-  if (!record->widget->active_r()) return;
+  if (!TakesInput(*record)) return;
   WPARAM keys = ButtonsHeld(event, button);
   LPARAM position = MAKELPARAM(x, y);
   if (RepeatsLastMessage(target, message, keys, position)) return;

@@ -40,5 +40,6 @@ bool EnsureDisplay() {
     return false;
   }
   fl_open_display(display);
+  Fl::option(Fl::OPTION_DND_TEXT, false);  // Windows edits do not drag selected text about
   return true;
 }

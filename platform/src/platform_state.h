@@ -35,6 +35,7 @@ struct WindowClass {
   std::string name;
   WNDPROC windowProc = nullptr;
   HINSTANCE instance = nullptr;
+  HBRUSH background = nullptr;  // a system colour index + 1, as the program gives it
 };
 
 struct WindowRecord {
@@ -49,9 +50,10 @@ struct WindowRecord {
   HWND parent = nullptr;
   std::vector<HWND> children;  // creation order, which is also the z-order (first on top)
   Fl_Widget* widget = nullptr;
+  Fl_Window* client = nullptr;  // windows with WS_BORDER: the client area inside the frame `widget` draws
   std::string text;
   bool sizeSent = false;   // a WM_SIZE has been sent since creation
-  bool minimised = false;  // a WM_SIZE with SIZE_MINIMIZED was the last one
+  bool minimised = false;  // iconified by the window manager: the last WM_SIZE was SIZE_MINIMIZED
   bool destroying = false;
   int pixelFormat = 0;     // set by SetPixelFormat; the window then gets the GL visual
   POINT baseUnits = {0, 0};  // dialogs: the base units of their font
@@ -78,9 +80,15 @@ constexpr UINT kNotifyParentMessage = WM_USER + 0x2A0;  // private to the layer'
 
 // The position of a window relative to its parent's client area, and its size.
 RECT WindowBounds(const WindowRecord& record);
+// The FLTK window of a window's client area: where its children, its drawing and its OpenGL go.
+Fl_Window* ClientWindow(const WindowRecord& record);
+// Where the client area lies inside the window (1 pixel in for WS_BORDER), and its size.
+RECT ClientBounds(const WindowRecord& record);
+// False when the window or one of its ancestors is disabled: it then takes no mouse or keyboard input.
+bool TakesInput(const WindowRecord& record);
 // Moves and sizes the widget behind a window; sends WM_SIZE when the size changed.
 void PlaceWindow(WindowRecord& record, int x, int y, int width, int height);
-// Sends WM_SIZE with the widget's current size (or 0 x 0 when minimised).
+// Sends WM_SIZE with the client area's size (or 0 x 0 when minimised).
 void SendSizeMessage(WindowRecord& record);
 // Creates the FLTK side of a window and attaches it to its parent's widget (hidden until shown).
 bool AttachWidget(WindowRecord& record, int x, int y, int width, int height, DialogFont font);
@@ -103,7 +111,10 @@ bool EnsureDisplay();
 HWND HandleOfWidget(const Fl_Widget* widget);
 
 // The FLTK side of windows and controls (layer_window.cpp, controls.cpp).
-Fl_Window* CreateLayerWindow(HWND handle, int x, int y, int width, int height, bool topLevel);
+// A window has one FLTK window, or two with WS_BORDER (a frame and the client area inside it).
+enum class LayerWindowRole { Whole, Frame, Client };
+Fl_Window* CreateLayerWindow(HWND handle, int x, int y, int width, int height, bool topLevel,
+                             LayerWindowRole role = LayerWindowRole::Whole);
 // Shows or hides a top-level window without taking it for a minimise or restore.
 void ShowLayerWindow(Fl_Window* window, bool show);
 Fl_Widget* CreateControlWidget(WindowRecord& record, int x, int y, int width, int height, DialogFont font);
@@ -112,5 +123,7 @@ LRESULT ControlProc(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lP
 void SetTextOf(WindowRecord& record, const char* text, bool notify = true);
 std::string TextOf(const WindowRecord& record);
 bool IsButtonKind(WindowKind kind);
+// The classic scheme's colour for a class brush given as a system colour index + 1; false for others.
+bool SystemBrushColour(HBRUSH brush, unsigned* rgb);
 void SetButtonChecked(WindowRecord& record, bool checked);
 bool ButtonChecked(const WindowRecord& record);

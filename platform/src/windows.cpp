@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <strings.h>
 
 namespace {
@@ -110,6 +111,42 @@ bool IsWindowKind(WindowKind kind) {
   return kind == WindowKind::TopLevel || kind == WindowKind::Child || kind == WindowKind::Dialog;
 }
 
+// The classic scheme's system colours, by index (COLOR_SCROLLBAR to COLOR_BTNHIGHLIGHT).
+bool SystemBrushColour(HBRUSH brush, unsigned* rgb) {
+  static const unsigned kClassicColours[] = {
+      0xC0C0C0, 0x008080, 0x000080, 0x808080, 0xC0C0C0, 0xFFFFFF, 0x000000, 0x000000, 0x000000, 0xFFFFFF, 0xC0C0C0,
+      0xC0C0C0, 0x808080, 0x000080, 0xFFFFFF, 0xC0C0C0, 0x808080, 0x808080, 0x000000, 0xC0C0C0, 0xFFFFFF,
+  };
+  uintptr_t index = reinterpret_cast<uintptr_t>(brush) - 1;  // a brush names a system colour as its index + 1
+  if (brush == nullptr || index >= std::size(kClassicColours)) return false;
+  *rgb = kClassicColours[index];
+  return true;
+}
+
+Fl_Window* ClientWindow(const WindowRecord& record) {
+  return record.client != nullptr ? record.client : static_cast<Fl_Window*>(record.widget);
+}
+
+RECT ClientBounds(const WindowRecord& record) {
+  RECT rect = {0, 0, 0, 0};
+  if (record.widget == nullptr || record.minimised) return rect;
+  if (record.client != nullptr) {
+    rect = RECT{record.client->x(), record.client->y(), record.client->x() + record.client->w(),
+                record.client->y() + record.client->h()};
+  } else {
+    rect.right = record.widget->w();
+    rect.bottom = record.widget->h();
+  }
+  return rect;
+}
+
+bool TakesInput(const WindowRecord& record) {
+  for (const WindowRecord* r = &record; r != nullptr; r = FindWindowRecord(r->parent)) {
+    if (r->style & WS_DISABLED) return false;
+  }
+  return true;
+}
+
 WindowRecord& AddWindowRecord(WindowKind kind, const std::string& className, HWND parent) {
   auto record = std::make_unique<WindowRecord>();
   record->handle = NewWindowHandle();
@@ -131,14 +168,23 @@ bool AttachWidget(WindowRecord& record, int x, int y, int width, int height, Dia
   Fl_Group::current(nullptr);
   width = std::max(width, 0);
   height = std::max(height, 0);
-  if (IsWindowKind(record.kind)) {
-    record.widget = CreateLayerWindow(record.handle, x, y, width, height, parent == nullptr);
-  } else {
+  bool topLevel = parent == nullptr;
+  if (!IsWindowKind(record.kind)) {
     record.widget = CreateControlWidget(record, x, y, width, height, font);
+    if (record.style & WS_DISABLED) record.widget->deactivate();  // a disabled control draws itself greyed
+  } else if (topLevel || (record.style & WS_BORDER) == 0) {
+    record.widget = CreateLayerWindow(record.handle, x, y, width, height, topLevel);
+  } else {
+    // A child's WS_BORDER: a one-pixel frame around a client area 2 pixels smaller each way.
+    Fl_Window* frame = CreateLayerWindow(record.handle, x, y, width, height, false, LayerWindowRole::Frame);
+    frame->begin();
+    record.client = CreateLayerWindow(record.handle, 1, 1, std::max(width - 2, 0), std::max(height - 2, 0), false,
+                                      LayerWindowRole::Client);
+    frame->end();
+    record.widget = frame;
   }
-  if (parent != nullptr) static_cast<Fl_Window*>(parent->widget)->add(record.widget);
+  if (parent != nullptr) ClientWindow(*parent)->add(record.widget);
   record.widget->hide();  // until ShowWindow or WS_VISIBLE shows it
-  if (record.style & WS_DISABLED) record.widget->deactivate();
   return true;
 }
 
@@ -155,8 +201,9 @@ RECT WindowBounds(const WindowRecord& record) {
 void SendSizeMessage(WindowRecord& record) {
   if (!IsWindowKind(record.kind) || record.widget == nullptr) return;
   record.sizeSent = true;
-  int width = record.minimised ? 0 : record.widget->w();
-  int height = record.minimised ? 0 : record.widget->h();
+  RECT client = ClientBounds(record);
+  int width = client.right - client.left;
+  int height = client.bottom - client.top;
   WPARAM kind = record.minimised ? SIZE_MINIMIZED : SIZE_RESTORED;
   SendMessageA(record.handle, WM_SIZE, kind, MAKELPARAM(width, height));
 }
@@ -187,6 +234,7 @@ WORD RegisterClassA(const WNDCLASSA* windowClass) {
   added.name = windowClass->lpszClassName;
   added.windowProc = windowClass->lpfnWndProc;
   added.instance = windowClass->hInstance;
+  added.background = windowClass->hbrBackground;
   classes.push_back(added);
   return static_cast<WORD>(kFirstClassAtom + classes.size() - 1);
 }
@@ -222,6 +270,11 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     return nullptr;
   }
   SetTextOf(record, record.text.c_str(), false);
+  unsigned rgb = 0;
+  if (registered != nullptr && SystemBrushColour(registered->background, &rgb)) {
+    ClientWindow(record)->color(fl_rgb_color(static_cast<uchar>(rgb >> 16), static_cast<uchar>(rgb >> 8),
+                                             static_cast<uchar>(rgb)));
+  }
 
   CREATESTRUCTA create = CREATESTRUCTA();
   create.lpCreateParams = param;
@@ -247,7 +300,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
 BOOL ShowWindow(HWND window, int showCommand) {
   WindowRecord* record = FindWindowRecord(window);
   if (record == nullptr || record->widget == nullptr) return FALSE;
-  BOOL wasVisible = record->widget->visible() ? TRUE : FALSE;
+  BOOL wasVisible = (record->style & WS_VISIBLE) ? TRUE : FALSE;
   bool show = showCommand != SW_HIDE;
   if (show) {
     record->style |= WS_VISIBLE;
@@ -311,47 +364,66 @@ BOOL DestroyWindow(HWND window) {
   if (WindowRecord* parent = FindWindowRecord(record->parent)) {
     auto& siblings = parent->children;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), window), siblings.end());
-    if (widget != nullptr) static_cast<Fl_Window*>(parent->widget)->remove(widget);
+    if (widget != nullptr) ClientWindow(*parent)->remove(widget);
   }
   RemoveRecords(window);
   if (widget != nullptr) Fl::delete_widget(widget);
   return TRUE;
 }
 
+// A disabled window keeps its look and its children theirs (Windows repaints none of them); it and they
+// take no input, and the keyboard focus leaves them. A disabled control draws itself greyed.
 BOOL EnableWindow(HWND window, BOOL enable) {
   WindowRecord* record = FindWindowRecord(window);
   if (record == nullptr || record->widget == nullptr) return FALSE;
-  BOOL wasDisabled = record->widget->active() ? FALSE : TRUE;
+  BOOL wasDisabled = (record->style & WS_DISABLED) ? TRUE : FALSE;
   if (enable) {
-    record->widget->activate();
     record->style &= ~static_cast<DWORD>(WS_DISABLED);
   } else {
-    record->widget->deactivate();
     record->style |= WS_DISABLED;
+  }
+  if (!IsWindowKind(record->kind)) {
+    if (enable) {
+      record->widget->activate();
+    } else {
+      record->widget->deactivate();
+    }
+  }
+  if (!enable) {
+    PlatformState& state = Platform();
+    for (WindowRecord* r = FindWindowRecord(state.focus); r != nullptr; r = FindWindowRecord(r->parent)) {
+      if (r == record) {
+        state.focus = nullptr;
+        break;
+      }
+    }
+    if (Fl::focus() != nullptr && record->widget->contains(Fl::focus())) Fl::focus(nullptr);
   }
   return wasDisabled;
 }
 
 BOOL IsWindowEnabled(HWND window) {
   WindowRecord* record = FindWindowRecord(window);
-  return record != nullptr && record->widget != nullptr && record->widget->active() ? TRUE : FALSE;
+  return record != nullptr && (record->style & WS_DISABLED) == 0 ? TRUE : FALSE;
 }
 
 BOOL IsWindow(HWND window) { return FindWindowRecord(window) != nullptr ? TRUE : FALSE; }
 
+// Visible as the program made it: a window the window manager has unmapped or iconified still is.
 BOOL IsWindowVisible(HWND window) {
   WindowRecord* record = FindWindowRecord(window);
-  return record != nullptr && record->widget != nullptr && record->widget->visible_r() ? TRUE : FALSE;
+  if (record == nullptr) return FALSE;
+  for (; record != nullptr; record = FindWindowRecord(record->parent)) {
+    if ((record->style & WS_VISIBLE) == 0) return FALSE;
+  }
+  return TRUE;
 }
 
 BOOL GetClientRect(HWND window, RECT* rect) {
   WindowRecord* record = FindWindowRecord(window);
   if (record == nullptr || rect == nullptr) return FALSE;
-  RECT bounds = WindowBounds(*record);
-  rect->left = 0;
-  rect->top = 0;
-  rect->right = record->minimised ? 0 : bounds.right - bounds.left;
-  rect->bottom = record->minimised ? 0 : bounds.bottom - bounds.top;
+  RECT client = ClientBounds(*record);
+  *rect = RECT{0, 0, client.right - client.left, client.bottom - client.top};
   return TRUE;
 }
 

@@ -1,9 +1,11 @@
-// Drives koravel.exe as a user would: checks the panel against its template, generates, benchmarks, closes.
+// Drives koravel.exe as a user would: checks the panel against its template, types and clicks, generates,
+// benchmarks, closes.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 static int failures = 0;
 
@@ -95,6 +97,93 @@ static void Click(HWND panel, int id) {
   SendMessageTimeoutA(GetDlgItem(panel, id), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 30000, &ignored);
 }
 
+// ---- Mouse and keyboard input through the system's input queue, as a user gives it ----
+
+static void Send(std::vector<INPUT> inputs) {
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  Sleep(50);
+}
+
+static INPUT MouseInput(DWORD flags) {
+  INPUT input = {};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags;
+  return input;
+}
+
+static INPUT KeyInput(WORD key, bool up) {
+  INPUT input = {};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  return input;
+}
+
+static void ClickControl(HWND panel, int id, DWORD down, DWORD up) {
+  RECT r;
+  GetWindowRect(GetDlgItem(panel, id), &r);
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  Send({MouseInput(down), MouseInput(up)});
+}
+
+static void LeftClick(HWND panel, int id) { ClickControl(panel, id, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP); }
+static void RightClick(HWND panel, int id) { ClickControl(panel, id, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP); }
+
+static void PressKeys(const std::vector<WORD>& keys) {  // held in order, released in reverse order
+  std::vector<INPUT> inputs;
+  for (WORD key : keys) inputs.push_back(KeyInput(key, false));
+  for (auto key = keys.rbegin(); key != keys.rend(); ++key) inputs.push_back(KeyInput(*key, true));
+  Send(inputs);
+}
+
+static bool WaitFor(bool (*done)(HWND), HWND panel, int milliseconds) {
+  for (int waited = 0; waited < milliseconds; waited += 50, Sleep(50)) {
+    if (done(panel)) return true;
+  }
+  return done(panel);
+}
+
+// The program has no dialog-navigation step: Tab in Random Seed neither moves on to Freq. Scale nor types
+// a character, so "5", Tab, "7" gives "57" there.
+static void CheckTabStaysInTheField(HWND panel) {
+  const std::string freqScale = ControlText(GetDlgItem(panel, 1024));
+  LeftClick(panel, 1022);
+  PressKeys({VK_HOME});
+  PressKeys({VK_SHIFT, VK_END});
+  PressKeys({'5'});
+  PressKeys({VK_TAB});
+  PressKeys({'7'});
+  WaitFor([](HWND p) { return ControlText(GetDlgItem(p, 1022)) == "57"; }, panel, 3000);
+  Check(ControlText(GetDlgItem(panel, 1022)) == "57", "Tab stays in Random Seed", ControlText(GetDlgItem(panel, 1022)));
+  Check(ControlText(GetDlgItem(panel, 1024)) == freqScale, "Freq. Scale unchanged by Tab",
+        ControlText(GetDlgItem(panel, 1024)));
+}
+
+static HWND RefusalBox() { return FindWindowA("#32770", "Koravel"); }
+
+// Buttons act on the left button only: a right click on "Generate" generates nothing (with a refused
+// pass count, a generation shows a box) and one on "Create River" ticks nothing.
+static void CheckRightClicksDoNothing(HWND panel) {
+  HWND passes = GetDlgItem(panel, 1026);
+  const std::string passCount = ControlText(passes);
+  SendMessageA(passes, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("5000"));
+  RightClick(panel, 1007);
+  Sleep(1000);
+  Check(RefusalBox() == nullptr, "no generation after a right click on Generate");
+  LeftClick(panel, 1007);
+  WaitFor([](HWND) { return RefusalBox() != nullptr; }, panel, 5000);
+  HWND box = RefusalBox();
+  Check(box != nullptr, "the refusal box after a left click on Generate");
+  if (box) PostMessageA(box, WM_CLOSE, 0, 0);
+  WaitFor([](HWND) { return RefusalBox() == nullptr; }, panel, 5000);
+  SendMessageA(passes, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(passCount.c_str()));
+
+  const LRESULT river = SendMessageA(GetDlgItem(panel, 1021), BM_GETCHECK, 0, 0);
+  RightClick(panel, 1021);
+  Sleep(500);
+  Check(SendMessageA(GetDlgItem(panel, 1021), BM_GETCHECK, 0, 0) == river, "Create River unticked by a right click");
+}
+
 static std::string WaitForFrameRate(HWND panel) {
   for (int i = 0; i < 1200; ++i, Sleep(50)) {
     const std::string text = ControlText(GetDlgItem(panel, 1013));
@@ -162,6 +251,9 @@ int main(int argc, char** argv) {
   if (panel && reference) {
     CheckControls(panel, reference);
     CheckInitialTexts(panel);
+    SetForegroundWindow(mainWindow);
+    CheckTabStaysInTheField(panel);
+    CheckRightClicksDoNothing(panel);
     Click(panel, 1007);
     Click(panel, 1006);
     const std::string frameRate = WaitForFrameRate(panel);

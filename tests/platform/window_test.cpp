@@ -1,9 +1,16 @@
-// The Linux layer as the program uses it: windows, the queue, mouse, OpenGL, and the panel dialog and its template.
+// The Linux layer as the program uses it: windows, the queue, mouse, keys, OpenGL, message boxes, and the
+// panel dialog and its template; checked through the Win32 calls and the X events and pixels a user sees.
 #include <gtest/gtest.h>
 
+#include <FL/Fl.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Window.H>
 #include <GL/gl.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -18,6 +25,10 @@ namespace {
 // Every message the recording procedures have seen since it was last cleared.
 std::vector<MSG> recorded;
 
+// Run by the recording window procedure when it is sent kRunAction (from inside a message box's loop).
+constexpr UINT kRunAction = WM_USER + 0x77;
+std::function<void()> postedAction;
+
 std::vector<MSG> LoggedOf(UINT message) {
   std::vector<MSG> found;
   for (const MSG& entry : recorded) if (entry.message == message) found.push_back(entry);
@@ -25,6 +36,11 @@ std::vector<MSG> LoggedOf(UINT message) {
 }
 
 LRESULT RecordingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kRunAction && postedAction) {
+    auto action = postedAction;
+    action();
+    return 0;
+  }
   recorded.push_back(MSG{window, message, wParam, lParam, 0, POINT{0, 0}});
   return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -60,6 +76,54 @@ HWND CreateRecordingWindow(int x, int y, int width, int height) {
 
 bool Xdotool(const std::string& arguments) {
   return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// What a command prints, without the last line end.
+std::string Output(const std::string& command) {
+  std::string text;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe) != nullptr) text += buffer;
+    pclose(pipe);
+  }
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
+// The X window of the top-level window with this title (0 when there is none).
+Window XWindowTitled(const std::string& title) {
+  return std::strtoul(Output("xdotool search --name '^" + title + "$' 2>/dev/null | head -1").c_str(), nullptr, 10);
+}
+
+// Our own connection to the X server, to read what the screen shows.
+Display* Screen() {
+  static Display* display = XOpenDisplay(nullptr);
+  return display;
+}
+
+// The screen's pixels in a rectangle, 0xRRGGBB, row by row.
+std::vector<unsigned long> ScreenPixels(int x, int y, int width, int height) {
+  std::vector<unsigned long> pixels;
+  XImage* image = XGetImage(Screen(), DefaultRootWindow(Screen()), x, y, static_cast<unsigned>(width),
+                            static_cast<unsigned>(height), AllPlanes, ZPixmap);
+  if (image == nullptr) return pixels;
+  for (int row = 0; row < height; ++row) {
+    for (int column = 0; column < width; ++column) pixels.push_back(XGetPixel(image, column, row) & 0xFFFFFF);
+  }
+  XDestroyImage(image);
+  return pixels;
+}
+
+std::vector<unsigned long> ScreenPixels(const RECT& rect) {
+  return ScreenPixels(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+}
+
+// A pixel relative to a window's top-left corner.
+unsigned long PixelOf(HWND window, int x, int y) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  std::vector<unsigned long> pixel = ScreenPixels(rect.left + x, rect.top + y, 1, 1);
+  return pixel.empty() ? 0xBADBAD : pixel[0];
 }
 
 // Puts the pointer at a point relative to a window's top-left corner, then runs `then` (more xdotool commands).
@@ -180,10 +244,9 @@ TEST(Windows, DragsOverTheViewReachTheMainWindowInItsClientCoordinates) {
   DestroyWindow(main);
 }
 
-TEST(Windows, ViewGetsAContextWithDepth) {
-  HWND main = CreateRecordingWindow(0, 0, 400, 300);
-  HWND view = CreateView(main, 10, 10, 200, 150);
-  HDC dc = GetDC(view);
+// Chooses the one pixel format and makes a context current on a window's device context.
+HGLRC MakeContext(HWND window) {
+  HDC dc = GetDC(window);
   PIXELFORMATDESCRIPTOR descriptor = PIXELFORMATDESCRIPTOR();
   descriptor.nSize = sizeof descriptor;
   descriptor.nVersion = 1;
@@ -191,22 +254,124 @@ TEST(Windows, ViewGetsAContextWithDepth) {
   descriptor.iPixelType = PFD_TYPE_RGBA;
   descriptor.cColorBits = 16;
   descriptor.cDepthBits = 16;
-
-  // As the program starts: the context is made before the windows are shown.
   int format = ChoosePixelFormat(dc, &descriptor);
-  ASSERT_TRUE(format != 0 && SetPixelFormat(dc, format, &descriptor));
+  if (format == 0 || !SetPixelFormat(dc, format, &descriptor)) return nullptr;
   HGLRC context = wglCreateContext(dc);
-  ASSERT_TRUE(context != nullptr && wglMakeCurrent(dc, context));
+  return context != nullptr && wglMakeCurrent(dc, context) ? context : nullptr;
+}
+
+TEST(Windows, ViewGetsAContextWithDepth) {
+  HWND main = CreateRecordingWindow(0, 0, 400, 300);
+  HWND view = CreateView(main, 10, 10, 200, 150);
+  // As the program starts: the context is made before the windows are shown.
+  HGLRC context = MakeContext(view);
+  ASSERT_NE(context, nullptr);
   ShowWindow(main, SW_SHOW);
   PumpFor(200);
   GLint depthBits = 0;
   glGetIntegerv(GL_DEPTH_BITS, &depthBits);
   EXPECT_GE(depthBits, 16);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  EXPECT_TRUE(SwapBuffers(dc));
+  EXPECT_TRUE(SwapBuffers(GetDC(view)));
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   DestroyWindow(main);
   EXPECT_TRUE(wglDeleteContext(context));
+}
+
+TEST(Windows, ClassBrushFillsTheBackgroundAndTheViewsBorderFramesItsPicture) {
+  WNDCLASSA windowClass = WNDCLASSA();
+  windowClass.lpfnWndProc = RecordingWindowProc;
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<UINT_PTR>(COLOR_WINDOW + 1));
+  windowClass.lpszClassName = "PlatformBrushWindow";
+  ASSERT_NE(RegisterClassA(&windowClass), 0);
+  HWND main = CreateWindowExA(0, "PlatformBrushWindow", "Brush test", WS_OVERLAPPEDWINDOW, 30, 40, 300, 200, nullptr,
+                              nullptr, nullptr, nullptr);
+  // Laid out as the program lays out its view: 1 pixel in from the left and the top.
+  HWND view = CreateView(main, 1, 1, 147, 98);
+  RECT client;
+  GetClientRect(view, &client);
+  EXPECT_TRUE(client.right == 145 && client.bottom == 96) << "the border takes a pixel on each side";
+  HGLRC context = MakeContext(view);
+  ASSERT_NE(context, nullptr);
+  ShowWindow(main, SW_SHOW);
+  PumpFor(200);
+  glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  SwapBuffers(GetDC(view));
+  glFinish();
+  PumpFor(100);
+
+  constexpr unsigned long kWhite = 0xFFFFFF, kBlack = 0x000000, kRed = 0xFF0000;
+  const struct {
+    int x, y;
+    unsigned long colour;
+    const char* where;
+  } expected[] = {
+      {0, 0, kWhite, "the margin above and left of the view"},
+      {200, 150, kWhite, "the client area beside the view"},
+      {148, 50, kWhite, "just right of the view"},
+      {1, 1, kBlack, "the view's frame, top left"},
+      {147, 98, kBlack, "the view's frame, bottom right"},
+      {70, 98, kBlack, "the view's frame, bottom"},
+      {2, 2, kRed, "the picture's first pixel"},
+      {146, 97, kRed, "the picture's last pixel"},
+  };
+  for (const auto& point : expected) {
+    EXPECT_EQ(PixelOf(main, point.x, point.y), point.colour) << point.where << " at " << point.x << ", " << point.y;
+  }
+  DestroyWindow(main);
+  wglDeleteContext(context);
+}
+
+// A window manager iconifies a window by setting its WM_STATE to IconicState and unmapping it; it unmaps
+// windows of desktops it does not show and leaves them in NormalState.
+TEST(Windows, OnlyAnIconifyByTheWindowManagerMinimises) {
+  HWND main = CreateRecordingWindow(50, 50, 320, 240);
+  ShowWindow(main, SW_SHOW);
+  PumpFor(200);
+  Window xid = XWindowTitled("Platform test");
+  ASSERT_NE(xid, 0u);
+  const std::string id = std::to_string(xid);
+  auto setState = [&](int state) {
+    return std::system(("xprop -id " + id + " -f WM_STATE 32c -set WM_STATE " + std::to_string(state)).c_str()) == 0;
+  };
+  auto sizes = [] {
+    std::vector<std::pair<WPARAM, LPARAM>> found;
+    for (const MSG& entry : LoggedOf(WM_SIZE)) found.emplace_back(entry.wParam, entry.lParam);
+    return found;
+  };
+  using Sizes = std::vector<std::pair<WPARAM, LPARAM>>;
+  const LPARAM shownSize = MAKELPARAM(320, 240);
+
+  recorded.clear();
+  ASSERT_TRUE(setState(NormalState));
+  ASSERT_TRUE(Xdotool("windowunmap --sync " + id));
+  PumpFor(200);
+  ASSERT_TRUE(Xdotool("windowmap --sync " + id));
+  PumpFor(200);
+  EXPECT_EQ(sizes(), Sizes{}) << "unmapped and mapped again in NormalState: nothing";
+  EXPECT_TRUE(IsWindowVisible(main));
+
+  // Iconified with the state set first, restored with the map first: the order differs among window managers.
+  ASSERT_TRUE(setState(IconicState));
+  ASSERT_TRUE(Xdotool("windowunmap --sync " + id));
+  ASSERT_TRUE(PumpUntil([&] { return sizes().size() == 1; }));
+  EXPECT_EQ(sizes(), (Sizes{{SIZE_MINIMIZED, 0}}));
+  RECT client;
+  GetClientRect(main, &client);
+  EXPECT_TRUE(client.right == 0 && client.bottom == 0);
+  ASSERT_TRUE(Xdotool("windowmap --sync " + id));
+  ASSERT_TRUE(setState(NormalState));
+  ASSERT_TRUE(PumpUntil([&] { return sizes().size() == 2; }));
+  EXPECT_EQ(sizes().back(), (std::pair<WPARAM, LPARAM>{SIZE_RESTORED, shownSize}));
+
+  ASSERT_TRUE(Xdotool("windowunmap --sync " + id));
+  ASSERT_TRUE(setState(IconicState));
+  ASSERT_TRUE(PumpUntil([&] { return sizes().size() == 3; })) << "the state set after the unmap";
+  EXPECT_EQ(sizes().back(), (std::pair<WPARAM, LPARAM>{SIZE_MINIMIZED, 0}));
+  PumpFor(100);
+  EXPECT_EQ(sizes().size(), 3u) << "one message for one iconify";
+  DestroyWindow(main);
 }
 
 // The panel's controls in template order; places in dialog units.
@@ -247,9 +412,11 @@ using Notifications = std::vector<std::pair<int, int>>;  // (control id, notific
 bool controlsExistedAtInit = false;
 
 // Records too; the program fills the controls in WM_INITDIALOG, so they must exist by then.
+// "Single" disables the panel, as the program's does.
 INT_PTR PanelProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) controlsExistedAtInit = GetDlgItem(dialog, 1030) != nullptr;
   recorded.push_back(MSG{dialog, message, wParam, lParam, 0, POINT{0, 0}});
+  if (message == WM_COMMAND && wParam == MAKEWPARAM(1006, BN_CLICKED)) EnableWindow(dialog, FALSE);
   return FALSE;
 }
 
@@ -280,13 +447,26 @@ class Panel : public ::testing::Test {
   // Clicks the middle of a control with the mouse; true once its BN_CLICKED came.
   bool Click(int id, int timeoutMs = 2000) {
     recorded.clear();
-    RECT rect;
-    GetClientRect(GetDlgItem(dialog, id), &rect);
-    PointAt(GetDlgItem(dialog, id), rect.right / 2, rect.bottom / 2, " click 1");
+    Press(id, 1);
     return PumpUntil([&] { return Commands() == Notifications{{id, BN_CLICKED}}; }, timeoutMs);
   }
 
+  // Clicks the middle of a control with a mouse button (1 left, 2 middle, 3 right), as xdotool options.
+  std::string ClickOn(int id, int button, const std::string& options = "") {
+    RECT rect;
+    GetWindowRect(GetDlgItem(dialog, id), &rect);
+    return "mousemove " + std::to_string((rect.left + rect.right) / 2) + " " +
+           std::to_string((rect.top + rect.bottom) / 2) + " click " + options + std::to_string(button);
+  }
+  bool Press(int id, int button) { return Xdotool(ClickOn(id, button)); }
+
   bool Checked(int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+  std::string Text(int id) {
+    char text[64] = "";
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+  }
 
   HWND main = nullptr;
   HWND dialog = nullptr;
@@ -368,12 +548,159 @@ TEST_F(Panel, AutoCheckBoxesToggleAndAutoRadioButtonsClearTheirGroup) {
   EXPECT_TRUE(Checked(1027)) << "a checked radio button stays checked";
 }
 
-TEST_F(Panel, DisabledDialogIgnoresClicksUntilEnabled) {
+// The program has no dialog-navigation step: Tab and the arrows move nothing, and Tab is no character.
+// Windows' edit control selects with Shift and the arrows, Home and End; Ctrl+A is not its key.
+TEST_F(Panel, KeysGoOnlyToTheFocusedControl) {
+  SetDlgItemTextA(dialog, 1022, "0");
+  SetDlgItemTextA(dialog, 1024, "6.000000");
+  ASSERT_TRUE(Press(1022, 1));
+  PumpFor(100);
+  ASSERT_TRUE(Xdotool("key Home shift+End type 5"));
+  ASSERT_TRUE(Xdotool("key Tab type 7"));
+  ASSERT_TRUE(Xdotool("key ctrl+a type 1"));
+  PumpUntil([&] { return Text(1022) == "571"; }, 1000);
+  EXPECT_EQ(Text(1022), "571");
+  EXPECT_EQ(Text(1024), "6.000000");
+
+  CheckRadioButton(dialog, 1027, 1028, 1027);
+  ASSERT_TRUE(Click(1027));
+  recorded.clear();
+  ASSERT_TRUE(Xdotool("key Right Down space"));
+  PumpFor(300);
+  EXPECT_EQ(Commands(), (Notifications{{1027, BN_CLICKED}})) << "space clicks the focused button, which kept the focus";
+  EXPECT_TRUE(Checked(1027) && !Checked(1028));
+}
+
+TEST_F(Panel, OnlyTheLeftButtonClicksAndTheMiddleButtonPastesNothing) {
+  CheckRadioButton(dialog, 1027, 1028, 1027);
+  const std::pair<int, int> presses[] = {{1007, 3}, {1021, 3}, {1021, 2}, {1028, 2}, {1028, 3}};
+  recorded.clear();
+  for (const auto& press : presses) ASSERT_TRUE(Press(press.first, press.second));
+  PumpFor(300);
+  EXPECT_TRUE(Commands().empty());
+  EXPECT_TRUE(!Checked(1021) && Checked(1027) && !Checked(1028));
+
+  // Text selected in one edit is X's primary selection, which the middle button pastes in FLTK.
+  SetDlgItemTextA(dialog, 1025, "4242");
+  SetDlgItemTextA(dialog, 1022, "1");
+  ASSERT_TRUE(Xdotool(ClickOn(1025, 1, "--repeat 2 ")));
+  PumpFor(200);
+  recorded.clear();
+  ASSERT_TRUE(Press(1022, 2));
+  PumpFor(300);
+  EXPECT_EQ(Text(1022), "1");
+  EXPECT_TRUE(Commands().empty());
+}
+
+TEST_F(Panel, DisabledDialogKeepsItsLookAndIgnoresInput) {
+  RECT panelRect;
+  GetWindowRect(dialog, &panelRect);
+  std::vector<unsigned long> enabledLook = ScreenPixels(panelRect);
   EXPECT_FALSE(EnableWindow(dialog, FALSE)) << "it was enabled";
   EXPECT_FALSE(IsWindowEnabled(dialog));
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, 1007))) << "its controls keep their own state";
+  PumpFor(200);
+  EXPECT_TRUE(ScreenPixels(panelRect) == enabledLook) << "nothing is greyed";
   EXPECT_FALSE(Click(1007, 300));
   EXPECT_TRUE(EnableWindow(dialog, TRUE)) << "it was disabled";
+
+  // Keys typed into an edit that had the focus when the panel was disabled go nowhere.
+  SetDlgItemTextA(dialog, 1022, "1");
+  ASSERT_TRUE(Press(1022, 1));
+  PumpFor(100);
+  EnableWindow(dialog, FALSE);
+  ASSERT_TRUE(Xdotool("type 23"));
+  PumpFor(200);
+  EXPECT_EQ(Text(1022), "1");
+  EnableWindow(dialog, TRUE);
   EXPECT_TRUE(Click(1007));
+
+  // "Single" disables the panel; a click that came in with it is lost and ticks nothing.
+  recorded.clear();
+  ASSERT_TRUE(Xdotool(ClickOn(1006, 1) + " " + ClickOn(1021, 1)));
+  PumpFor(300);
+  EXPECT_EQ(Commands(), (Notifications{{1006, BN_CLICKED}}));
+  EXPECT_FALSE(Checked(1021));
+}
+
+// A box shows its caption, its text, the icon of its style and one "OK" button. A box with an owner is
+// modal for the owner's top-level window; one without leaves every window working. The box's loop
+// delivers the program's queued messages, as Windows' does.
+TEST_F(Panel, MessageBoxShowsItsStyleAndIsModalForItsOwner) {
+  const struct {
+    UINT type;
+    bool owned;
+    unsigned long iconColour;  // 0: no icon
+  } boxes[] = {
+      {MB_OK, true, 0},
+      {MB_ICONERROR, true, 0xFF0000},
+      {MB_ICONWARNING, true, 0xFFFF00},
+      {MB_ICONINFORMATION, true, 0x0000FF},
+      {MB_ICONQUESTION, true, 0x0000FF},
+      {MB_OK | MB_ICONERROR, false, 0xFF0000},
+  };
+  for (const auto& box : boxes) {
+    SCOPED_TRACE(box.type);
+    SCOPED_TRACE(box.owned ? "owned" : "without owner");
+    const std::string caption = "Box " + std::to_string(box.type) + (box.owned ? " owned" : "");
+    std::vector<std::string> buttons;
+    size_t iconPixels = 0;
+    bool ownerEnabled = true;
+    Window transientFor = 0;
+    std::string title;
+    DWORD opened = timeGetTime();
+    postedAction = [&] {
+      // Let the box's loop draw it first.
+      if (timeGetTime() - opened < 300) {
+        PostMessageA(main, kRunAction, 0, 0);
+        return;
+      }
+      Window boxWindow = XWindowTitled(caption);
+      char* name = nullptr;
+      if (boxWindow != 0 && XFetchName(Screen(), boxWindow, &name) && name != nullptr) title = name;
+      if (name != nullptr) XFree(name);
+      XGetTransientForHint(Screen(), boxWindow, &transientFor);
+      for (Fl_Window* window = Fl::first_window(); window != nullptr; window = Fl::next_window(window)) {
+        if (window->label() == nullptr || caption != window->label()) continue;
+        for (int n = 0; n < window->children(); ++n) {
+          if (Fl_Button* button = dynamic_cast<Fl_Button*>(window->child(n))) buttons.push_back(button->label());
+        }
+        for (unsigned long pixel : ScreenPixels(window->x(), window->y(), window->w(), window->h())) {
+          if (box.iconColour != 0 && pixel == box.iconColour) ++iconPixels;
+          if (box.iconColour == 0 && (pixel == 0xFF0000 || pixel == 0xFFFF00 || pixel == 0x0000FF)) ++iconPixels;
+        }
+        // A click on the owner's panel while the box is open, then on the box's button.
+        ownerEnabled = IsWindowEnabled(main);
+        Press(1007, 1);
+        Xdotool("mousemove " + std::to_string(window->x() + window->w() / 2) + " " +
+                std::to_string(window->y() + window->h() - 20) + " click 1");
+      }
+    };
+    recorded.clear();
+    PostMessageA(main, kRunAction, 0, 0);
+    // Should the box's loop deliver nothing, its close button ends it in time.
+    const std::string watchdog = Output("(sleep 10; " KORAVEL_CLOSE_WINDOW " $(xdotool search --name '^" + caption +
+                                        "$' | head -1)) >/dev/null 2>&1 & echo $!");
+    int answer = MessageBoxA(box.owned ? dialog : nullptr, "Some text for the box.", caption.c_str(), box.type);
+    std::system(("kill " + watchdog + " 2>/dev/null").c_str());
+    postedAction = nullptr;
+    EXPECT_EQ(answer, IDOK);
+    EXPECT_EQ(title, caption);
+    EXPECT_EQ(buttons, std::vector<std::string>{"OK"});
+    if (box.iconColour != 0) {
+      EXPECT_GT(iconPixels, 100u) << "the icon's colour";
+    } else {
+      EXPECT_EQ(iconPixels, 0u) << "no icon";
+    }
+    EXPECT_EQ(ownerEnabled, !box.owned);
+    EXPECT_EQ(transientFor != 0, box.owned) << "an owned box stays above its owner";
+    if (box.owned) {
+      EXPECT_EQ(transientFor, XWindowTitled("Platform test"));
+    }
+    PumpFor(200);
+    EXPECT_EQ(Commands().size(), box.owned ? 0u : 1u) << "the click on the panel behind the box";
+    EXPECT_TRUE(IsWindowEnabled(main));
+  }
 }
 
 // A malformed template is refused with a message that names the line at fault.
