@@ -314,6 +314,8 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
               FinishOutputFile(&outputs[i]);
     if (!written) message = outputs[i].message;
   }
+  // A cancellation that came while the last file was written still stops the export.
+  if (ExportCancelled(control)) written = false;
   for (size_t i = 0; i < outputs.size() && written; ++i) {
     written = CommitOutputFile(&outputs[i]);
     if (!written) message = outputs[i].message;

@@ -343,7 +343,7 @@ bool CheckMeshShape(MeshFormat format, int64_t width, int64_t depth, std::string
     char text[256];
     snprintf(text, sizeof text,
              "a .glb file holds at most 4 GiB and a %lld x %lld mesh needs %.1f GiB; "
-             "write it as .obj or in tiles of at most 8193 x 8193",
+             "write it as .obj or in tiles of at most 8461 x 8461",
              static_cast<long long>(width), static_cast<long long>(depth),
              static_cast<double>(GlbBinaryBytes(width, depth)) / (1024.0 * 1024.0 * 1024.0));
     *message = text;
