@@ -356,7 +356,11 @@ int ExitCodeOf(ExportStatus status) {
 int main(int argc, char** argv) {
   CommandLine line;
   const int parsed = ParseCommandLine(argc, argv, &line);
-  if (parsed >= 0) return fflush(stdout) == 0 && !ferror(stdout) ? parsed : 1;
+  if (parsed >= 0) {
+    if (fflush(stdout) == 0 && !ferror(stdout)) return parsed;
+    fprintf(stderr, "%s: cannot write to standard output: %s\n", kProgram, strerror(errno));
+    return 1;
+  }
 
   ExportRequest request;
   bool rangeOnly = false;
