@@ -8,6 +8,8 @@ packages=(
   g++-mingw-w64-x86-64-posix wine wine64
   libfltk1.3-dev libx11-dev libgl-dev libosmesa6-dev
   xvfb xauth xdotool x11-utils imagemagick
+  libspng-dev libcli11-dev libz-mingw-w64-dev
+  assimp-utils libtinygltf-dev
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <cstdlib>
 #include <filesystem>
 
 #include "export/export_job.h"
@@ -117,4 +118,46 @@ TEST(GltfMeshes, ALoaderReadsCountsBoundsAndUpwardTrianglesWithTheIndexWidthTheS
       ASSERT_GT(normals[3 * indices[t] + 1], 0.0f);
     }
   }
+}
+
+TEST(GltfMeshes, TheObjReadByOpenAssetImportKeepsItsTrianglesTurningUpAndItsExtent) {
+  const std::string assimp = KORAVEL_ASSIMP;
+  if (assimp.empty()) GTEST_SKIP() << "assimp (assimp-utils) not found";
+  const std::filesystem::path dir = std::filesystem::path(KORAVEL_TEST_WORK) / "GltfMeshesFromObj";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  ExportRequest request;
+  request.settings.river = 1;
+  request.meshPath = (dir / "m.obj").string();
+  ExportOutcome outcome;
+  ASSERT_TRUE(RunExport(request, nullptr, nullptr, &outcome)) << outcome.message;
+  // Open Asset Import reads the .obj and writes what it read as glTF, which tinygltf then reads.
+  const std::string converted = (dir / "from-obj.glb").string();
+  const std::string command = assimp + " export " + request.meshPath + " " + converted + " -fglb2 > " +
+                              (dir / "assimp.log").string() + " 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  const Loaded loaded = Load(converted);
+  ASSERT_TRUE(loaded.ok);
+  const tinygltf::Primitive& primitive = loaded.model.meshes.at(0).primitives.at(0);
+  const std::vector<float> positions = Floats(loaded.model, primitive.attributes.at("POSITION"));
+  const std::vector<uint32_t> indices = Indices(loaded.model, primitive.indices);
+  ASSERT_EQ(indices.size(), 3u * 2 * 99 * 99);
+  float lowX = 0.0f, highX = 0.0f, lowY = 0.0f, highY = 0.0f;
+  for (size_t t = 0; t < indices.size(); t += 3) {
+    const float* a = &positions[3 * indices[t]];
+    const float* b = &positions[3 * indices[t + 1]];
+    const float* c = &positions[3 * indices[t + 2]];
+    const double turn = double(b[2] - a[2]) * double(c[0] - b[0]) - double(b[0] - a[0]) * double(c[2] - b[2]);
+    ASSERT_GT(turn, 0.0) << "triangle " << t / 3;
+    for (const float* p : {a, b, c}) {
+      lowX = std::min(lowX, p[0]);
+      highX = std::max(highX, p[0]);
+      lowY = std::min(lowY, p[1]);
+      highY = std::max(highY, p[1]);
+    }
+  }
+  EXPECT_EQ(lowX, -75.0f);
+  EXPECT_EQ(highX, 73.5f);
+  EXPECT_EQ(lowY, outcome.minHeight);
+  EXPECT_EQ(highY, outcome.maxHeight);
 }
