@@ -172,8 +172,8 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
     return Refuse(outcome, kExportRefused, request.meshPath + ": " + message);
   }
   if (wantPicture) {
-    if (writePicture == nullptr) return Refuse(outcome, kExportRefused, "this program cannot draw pictures");
     if (!Whole(request)) return Refuse(outcome, kExportRefused, "a picture shows a whole terrain, not a tile");
+    if (writePicture == nullptr) return Refuse(outcome, kExportRefused, "this program cannot draw pictures");
     if (rect.width > kMaxPictureTerrainSide || rect.depth > kMaxPictureTerrainSide) {
       return Refuse(outcome, kExportRefused,
                     "a picture is drawn from terrains of at most " + std::to_string(kMaxPictureTerrainSide) +
