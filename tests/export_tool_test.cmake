@@ -1,7 +1,7 @@
 # Runs koravel-export for every golden case with stored fields and sizes, for its formats, tiles
 # and options, and for its refusals and failures.
 # Expects TOOL, EMULATOR (may be empty), DATA (test data folder), WORK (scratch folder) and
-# ASSIMP (Open Asset Import's command, or empty). EMULATOR empty means a native run.
+# ASSIMP (Open Asset Import's command, or empty) and SANITIZED. EMULATOR empty means a native run.
 file(REMOVE_RECURSE ${WORK})
 set(NULL_INPUT ${WORK}-empty-input)
 file(WRITE ${NULL_INPUT} "")
@@ -298,6 +298,18 @@ if(NOT EMULATOR)
   file(GLOB left RELATIVE ${WORK}/full ${WORK}/full/* ${WORK}/full/.*)
   if(NOT result EQUAL 1 OR NOT error MATCHES "cannot write .*/full/(h.png|m.obj): File too large" OR left)
     fail("full disk: exit ${result}, stderr '${error}', left '${left}'")
+  endif()
+endif()
+# Memory that cannot be had: the amount named, nothing written. (Not under the address
+# sanitizer, whose shadow memory needs more address space than the limit leaves.)
+if(NOT EMULATOR AND NOT SANITIZED)
+  file(MAKE_DIRECTORY ${WORK}/memory)
+  execute_process(COMMAND sh -c "ulimit -v 300000; exec \"$0\" --size 8193 --heights \"$1\"/h.f32 --water \"$1\"/w.f32"
+                          ${TOOL} ${WORK}/memory
+                  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE error)
+  file(GLOB left RELATIVE ${WORK}/memory ${WORK}/memory/* ${WORK}/memory/.*)
+  if(NOT result EQUAL 1 OR NOT error MATCHES "8193 x 8193 samples need 513 MiB" OR left)
+    fail("memory limit: exit ${result}, stderr '${error}', left '${left}'")
   endif()
 endif()
 expect_no_strays("all runs")

@@ -46,7 +46,8 @@ const char kFooter[] =
     "  --render   .png: the viewer's picture of the terrain.\n"
     "A tile's scaled formats share the whole terrain's range: pass the range that --range-only prints\n"
     "as --range LO,HI, or it is worked out for every tile.\n"
-    "Exit codes: 0 done, 2 a usage error or a refused shape, 1 a file that cannot be written.";
+    "Exit codes: 0 done, 2 a usage error or a refused shape, 1 a file that cannot be written or memory\n"
+    "that cannot be had, 130 interrupted (Ctrl+C): an interrupted run leaves no file behind.";
 
 // The options as typed: numbers are read by our own strict rules after parsing.
 struct CommandLine {
@@ -348,7 +349,8 @@ void ShowProgress(const ExportControl* control, const std::atomic<bool>* finishe
 }
 
 int ExitCodeOf(ExportStatus status) {
-  return status == kExportRefused ? 2 : 1;
+  if (status == kExportRefused) return 2;
+  return status == kExportCancelled ? 130 : 1;  // cancelled only by Ctrl+C, as shells count it
 }
 
 }  // namespace
