@@ -8,8 +8,8 @@
 // baseline. The compiler ends each of them with vzeroupper.
 #define KORAVEL_AVX2 __attribute__((target("avx2")))
 
-KORAVEL_AVX2 static void SampleWindow(const SplineCoefficients& c, const double* parameters,
-                                      float* out, int64_t count) {
+KORAVEL_AVX2 static inline __attribute__((always_inline)) void SampleWindow(
+    const SplineCoefficients& c, const double* parameters, float* out, int64_t count) {
   const __m256d a3 = _mm256_set1_pd(c.a3);
   const __m256d a2 = _mm256_set1_pd(c.a2);
   const __m256d a1 = _mm256_set1_pd(c.a1);
@@ -23,6 +23,25 @@ KORAVEL_AVX2 static void SampleWindow(const SplineCoefficients& c, const double*
         a0);
     const __m256d atEnd = _mm256_cmp_pd(f, one, _CMP_GE_OQ);
     _mm_storeu_ps(out + i, _mm256_cvtpd_ps(_mm256_blendv_pd(sample, p2, atEnd)));
+  }
+}
+
+// The windows' coefficients are formed four windows at a time, as columns whose
+// four rows are the points shifted by 0, 1, 2 and 3.
+KORAVEL_AVX2 static void FormColumns(const float* const rows[4], double* coefficients, int64_t count);
+
+KORAVEL_AVX2 static void SampleRow(const float* points, const WindowRun* runs, int64_t runCount,
+                                   const double* parameters, float* out, double* coefficients) {
+  if (runCount == 0) return;
+  const float* const shifted[4] = {points, points + 1, points + 2, points + 3};
+  FormColumns(shifted, coefficients, runs[runCount - 1].window + 1);
+  for (int64_t i = 0; i < runCount; ++i) {
+    const WindowRun& run = runs[i];
+    const double* block = coefficients + (run.window / kCoefficientBlock) * kCoefficientsPerBlock +
+                          run.window % kCoefficientBlock;
+    const SplineCoefficients c = {block[0], block[4], block[8], block[12],
+                                  static_cast<double>(points[run.window + 2])};
+    SampleWindow(c, parameters + run.start, out + run.start, run.end - run.start);
   }
 }
 
@@ -53,12 +72,14 @@ KORAVEL_AVX2 static void FormColumns(const float* const rows[4], double* coeffic
   }
 }
 
-// heights[0 .. 3] = float(double(float(amplitude * sample)) + double(heights)).
-KORAVEL_AVX2 static inline __attribute__((always_inline)) void AddFour(__m256d sample, __m256d amplitude, float* heights) {
+// heights[0 .. 3] = float(double(float(amplitude * sample)) + double(heights)). The
+// sum of two floats in double, rounded to float, is their float sum (double has
+// more than twice float's precision, so the double rounding is innocuous): one
+// addps gives the same bits as widening both, adding and narrowing.
+KORAVEL_AVX2 static inline __attribute__((always_inline)) void AddFour(__m256d sample, __m256d amplitude,
+                                                                    float* heights) {
   const __m128 octave = _mm256_cvtpd_ps(_mm256_mul_pd(amplitude, sample));
-  const __m256d sum =
-      _mm256_add_pd(_mm256_cvtps_pd(octave), _mm256_cvtps_pd(_mm_loadu_ps(heights)));
-  _mm_storeu_ps(heights, _mm256_cvtpd_ps(sum));
+  _mm_storeu_ps(heights, _mm_add_ps(octave, _mm_loadu_ps(heights)));
 }
 
 KORAVEL_AVX2 static void AddOctave(const double* coefficients, double f, double amplitude,
@@ -81,11 +102,16 @@ KORAVEL_AVX2 static void AddOctave(const double* coefficients, double f, double 
                              amplitude, heights + x, count - x);
 }
 
+// The amplitude is a float, so float(amplitude * double(end)) is the float
+// product (innocuous double rounding again): eight lanes of float arithmetic.
 KORAVEL_AVX2 static void AddOctaveAtEnd(const float* ends, double amplitude, float* heights,
                                         int64_t count) {
-  const __m256d scale = _mm256_set1_pd(amplitude);
+  const __m256 scale = _mm256_set1_ps(static_cast<float>(amplitude));
   int64_t x = 0;
-  for (; x + 4 <= count; x += 4) AddFour(_mm256_cvtps_pd(_mm_loadu_ps(ends + x)), scale, heights + x);
+  for (; x + 8 <= count; x += 8) {
+    const __m256 octave = _mm256_mul_ps(scale, _mm256_loadu_ps(ends + x));
+    _mm256_storeu_ps(heights + x, _mm256_add_ps(octave, _mm256_loadu_ps(heights + x)));
+  }
   ScalarKernels()->addOctaveAtEnd(ends + x, amplitude, heights + x, count - x);
 }
 
@@ -120,7 +146,7 @@ KORAVEL_AVX2 static bool ValueRange(const float* values, int64_t count, float* l
 }
 
 const SynthesisKernels* Avx2Kernels() {
-  static const SynthesisKernels kernels = {SampleWindow, FormColumns, AddOctave, AddOctaveAtEnd,
+  static const SynthesisKernels kernels = {SampleWindow, SampleRow, FormColumns, AddOctave, AddOctaveAtEnd,
                                            ValueRange};
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx2") ? &kernels : nullptr;

@@ -16,12 +16,21 @@ SplineCoefficients FormSplineCoefficients(const float window[4]) {
   return c;
 }
 
-static void SampleWindow(const SplineCoefficients& c, const double* parameters, float* out,
-                         int64_t count) {
+static inline void SampleWindow(const SplineCoefficients& c, const double* parameters,
+                                float* out, int64_t count) {
   for (int64_t i = 0; i < count; ++i) {
     const double f = parameters[i];
     const double value = f >= 1.0 ? c.p2 : ((c.a3 * f + c.a2) * f + c.a1) * f + c.a0;
     out[i] = static_cast<float>(value);
+  }
+}
+
+static void SampleRow(const float* points, const WindowRun* runs, int64_t runCount,
+                      const double* parameters, float* out, double*) {
+  for (int64_t i = 0; i < runCount; ++i) {
+    const WindowRun& run = runs[i];
+    SampleWindow(FormSplineCoefficients(points + run.window), parameters + run.start, out + run.start,
+                 run.end - run.start);
   }
 }
 
@@ -71,7 +80,7 @@ static bool ValueRange(const float* values, int64_t count, float* low, float* hi
 }
 
 const SynthesisKernels* ScalarKernels() {
-  static const SynthesisKernels kernels = {SampleWindow, FormColumns, AddOctave, AddOctaveAtEnd,
+  static const SynthesisKernels kernels = {SampleWindow, SampleRow, FormColumns, AddOctave, AddOctaveAtEnd,
                                            ValueRange};
   return &kernels;
 }

@@ -4,8 +4,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 
-static void SampleWindow(const SplineCoefficients& c, const double* parameters, float* out,
-                         int64_t count) {
+static inline __attribute__((always_inline)) void SampleWindow(const SplineCoefficients& c,
+                                                               const double* parameters, float* out,
+                                                               int64_t count) {
   const __m128d a3 = _mm_set1_pd(c.a3);
   const __m128d a2 = _mm_set1_pd(c.a2);
   const __m128d a1 = _mm_set1_pd(c.a1);
@@ -22,6 +23,25 @@ static void SampleWindow(const SplineCoefficients& c, const double* parameters, 
       halves[half] = _mm_cvtpd_ps(_mm_or_pd(_mm_and_pd(atEnd, p2), _mm_andnot_pd(atEnd, sample)));
     }
     _mm_storeu_ps(out + i, _mm_movelh_ps(halves[0], halves[1]));
+  }
+}
+
+// The windows' coefficients are formed four windows at a time, as columns whose
+// four rows are the points shifted by 0, 1, 2 and 3.
+static void FormColumns(const float* const rows[4], double* coefficients, int64_t count);
+
+static void SampleRow(const float* points, const WindowRun* runs, int64_t runCount,
+                      const double* parameters, float* out, double* coefficients) {
+  if (runCount == 0) return;
+  const float* const shifted[4] = {points, points + 1, points + 2, points + 3};
+  FormColumns(shifted, coefficients, runs[runCount - 1].window + 1);
+  for (int64_t i = 0; i < runCount; ++i) {
+    const WindowRun& run = runs[i];
+    const double* block = coefficients + (run.window / kCoefficientBlock) * kCoefficientsPerBlock +
+                          run.window % kCoefficientBlock;
+    const SplineCoefficients c = {block[0], block[4], block[8], block[12],
+                                  static_cast<double>(points[run.window + 2])};
+    SampleWindow(c, parameters + run.start, out + run.start, run.end - run.start);
   }
 }
 
@@ -57,16 +77,15 @@ static void FormColumns(const float* const rows[4], double* coefficients, int64_
   }
 }
 
-// heights[x .. x + 3] = float(double(octave) + double(heights)), from two pairs of octave samples.
+// heights[0 .. 3] = float(double(float(amplitude * sample)) + double(heights)), from
+// two pairs of samples. The sum of two floats in double, rounded to float, is
+// their float sum (double has more than twice float's precision, so the double
+// rounding is innocuous): one addps gives the same bits.
 static void AddFour(__m128d low, __m128d high, double amplitude, float* heights) {
   const __m128d scale = _mm_set1_pd(amplitude);
   const __m128 octave =
       _mm_movelh_ps(_mm_cvtpd_ps(_mm_mul_pd(scale, low)), _mm_cvtpd_ps(_mm_mul_pd(scale, high)));
-  __m128d octaveLow, octaveHigh, heightLow, heightHigh;
-  Widen(octave, &octaveLow, &octaveHigh);
-  Widen(_mm_loadu_ps(heights), &heightLow, &heightHigh);
-  _mm_storeu_ps(heights, _mm_movelh_ps(_mm_cvtpd_ps(_mm_add_pd(octaveLow, heightLow)),
-                                       _mm_cvtpd_ps(_mm_add_pd(octaveHigh, heightHigh))));
+  _mm_storeu_ps(heights, _mm_add_ps(octave, _mm_loadu_ps(heights)));
 }
 
 static void AddOctave(const double* coefficients, double f, double amplitude, float* heights,
@@ -90,12 +109,14 @@ static void AddOctave(const double* coefficients, double f, double amplitude, fl
                              amplitude, heights + x, count - x);
 }
 
+// The amplitude is a float, so float(amplitude * double(end)) is the float product
+// (innocuous double rounding again).
 static void AddOctaveAtEnd(const float* ends, double amplitude, float* heights, int64_t count) {
+  const __m128 scale = _mm_set1_ps(static_cast<float>(amplitude));
   int64_t x = 0;
   for (; x + 4 <= count; x += 4) {
-    __m128d low, high;
-    Widen(_mm_loadu_ps(ends + x), &low, &high);
-    AddFour(low, high, amplitude, heights + x);
+    const __m128 octave = _mm_mul_ps(scale, _mm_loadu_ps(ends + x));
+    _mm_storeu_ps(heights + x, _mm_add_ps(octave, _mm_loadu_ps(heights + x)));
   }
   ScalarKernels()->addOctaveAtEnd(ends + x, amplitude, heights + x, count - x);
 }
@@ -131,7 +152,7 @@ static bool ValueRange(const float* values, int64_t count, float* low, float* hi
 }
 
 const SynthesisKernels* Sse2Kernels() {
-  static const SynthesisKernels kernels = {SampleWindow, FormColumns, AddOctave, AddOctaveAtEnd,
+  static const SynthesisKernels kernels = {SampleWindow, SampleRow, FormColumns, AddOctave, AddOctaveAtEnd,
                                            ValueRange};
   return &kernels;
 }

@@ -221,100 +221,93 @@ static bool SameWalk(const SplineWalk& a, const SplineWalk& b) {
   return a.windowStart == b.windowStart && memcmp(&a.counter, &b.counter, sizeof a.counter) == 0;
 }
 
-// Records count samples from `offset` (or from *start when given, which then
-// moves past them). The arrays come in one block: free(walk->windows).
-static bool RecordAxis(float step, SplineWalk* start, int64_t offset, int64_t count, AxisWalk* walk) {
-  const int64_t padded = count + kKernelOverrun;
-  void* memory = calloc(static_cast<size_t>(padded), sizeof(int64_t) + sizeof(double));
-  if (!memory) return false;
-  walk->windows = static_cast<int64_t*>(memory);
-  walk->parameters = reinterpret_cast<double*>(walk->windows + padded);
-  SplineWalk at = {0.0f, 0};
-  if (start) at = *start;
-  else SkipWalk(&at, step, offset);
-  RecordWalk(&at, step, count, walk->windows, walk->parameters);
-  if (start) *start = at;
-  return true;
-}
-
-// The walks of passes first .. end - 1; passes with the same step (and start) share one.
+// The walks of passes first .. end - 1, in one allocation.
 struct GroupWalks {
   int64_t first;
   int64_t end;
   AxisWalk* x;  // per pass of the group
   AxisWalk* z;
-  bool* ownsX;
-  bool* ownsZ;
+  void* memory;
 };
 
 static void ReleaseGroupWalks(GroupWalks* group) {
-  const int64_t count = group->end - group->first;
-  for (int64_t i = 0; i < count; ++i) {
-    if (group->ownsX && group->ownsX[i]) free(group->x[i].windows);
-    if (group->ownsZ && group->ownsZ[i]) free(group->z[i].windows);
-  }
-  free(group->x);
-  free(group->z);
-  free(group->ownsX);
-  free(group->ownsZ);
+  free(group->memory);
   memset(group, 0, sizeof *group);
+}
+
+// Records `count` samples from `offset` (or from *start when given, which then
+// moves past them) into the walk's arrays.
+static void RecordAxis(float step, SplineWalk* start, int64_t offset, int64_t count, AxisWalk* walk) {
+  SplineWalk at = {0.0f, 0};
+  if (start) at = *start;
+  else SkipWalk(&at, step, offset);
+  RecordWalk(&at, step, count, walk->windows, walk->parameters);
+  for (int64_t i = count; i < count + kKernelOverrun; ++i) {
+    walk->windows[i] = 0;
+    walk->parameters[i] = 0.0;
+  }
+  if (start) *start = at;
 }
 
 // Records one axis for every pass of the group; passes with the same step and
 // the same start share one walk (and so move on alike).
-static bool RecordGroupAxis(const SynthesisPlan& plan, GroupWalks* group, bool alongX,
-                            SplineWalk* starts, int64_t offset, int64_t count) {
+static void RecordGroupAxis(const SynthesisPlan& plan, GroupWalks* group, bool alongX,
+                            SplineWalk* starts, SplineWalk* before, int64_t offset, int64_t count) {
   AxisWalk* walks = alongX ? group->x : group->z;
-  bool* owns = alongX ? group->ownsX : group->ownsZ;
   const int64_t passes = group->end - group->first;
-  SplineWalk* before = nullptr;
-  if (starts) {
-    before = static_cast<SplineWalk*>(malloc(static_cast<size_t>(passes) * sizeof(SplineWalk)));
-    if (!before) return false;
-    memcpy(before, starts + group->first, static_cast<size_t>(passes) * sizeof(SplineWalk));
-  }
-  bool recorded = true;
-  for (int64_t i = 0; i < passes && recorded; ++i) {
+  if (starts) memcpy(before, starts + group->first, static_cast<size_t>(passes) * sizeof(SplineWalk));
+  for (int64_t i = 0; i < passes; ++i) {
     const PassPlan& pass = plan.passes[group->first + i];
     const float step = alongX ? pass.xStep : pass.zStep;
     int64_t same = -1;
     for (int64_t j = 0; j < i && same < 0; ++j) {
       const PassPlan& other = plan.passes[group->first + j];
       const float otherStep = alongX ? other.xStep : other.zStep;
-      if (otherStep == step && (!before || SameWalk(before[j], before[i]))) same = j;
+      if (otherStep == step && (!starts || SameWalk(before[j], before[i]))) same = j;
     }
     if (same >= 0) {
       walks[i] = walks[same];
       if (starts) starts[group->first + i] = starts[group->first + same];
       continue;
     }
-    recorded = RecordAxis(step, starts ? &starts[group->first + i] : nullptr, offset, count, &walks[i]);
-    owns[i] = recorded;
+    RecordAxis(step, starts ? &starts[group->first + i] : nullptr, offset, count, &walks[i]);
   }
-  free(before);
-  return recorded;
 }
 
 static bool BuildGroupWalks(const SynthesisPlan& plan, TerrainRect rect, int64_t first,
                             SplineWalk* xStarts, SplineWalk* zStarts, GroupWalks* group) {
   memset(group, 0, sizeof *group);
-  const int64_t perPass = (rect.width + rect.depth + 2 * kKernelOverrun) *
-                          static_cast<int64_t>(sizeof(int64_t) + sizeof(double));
+  const int64_t xEntries = rect.width + kKernelOverrun;
+  const int64_t zEntries = rect.depth + kKernelOverrun;
+  const int64_t entryBytes = static_cast<int64_t>(sizeof(int64_t) + sizeof(double));
+  const int64_t perPass = (xEntries + zEntries) * entryBytes + 2 * static_cast<int64_t>(sizeof(AxisWalk)) +
+                          static_cast<int64_t>(sizeof(SplineWalk));
   int64_t count = kWalkBudgetBytes / perPass;
   if (count < 1) count = 1;
   if (count > plan.passCount - first) count = plan.passCount - first;
   group->first = first;
   group->end = first + count;
   if (count == 0) return true;
-  group->x = static_cast<AxisWalk*>(calloc(static_cast<size_t>(count), sizeof(AxisWalk)));
-  group->z = static_cast<AxisWalk*>(calloc(static_cast<size_t>(count), sizeof(AxisWalk)));
-  group->ownsX = static_cast<bool*>(calloc(static_cast<size_t>(count), sizeof(bool)));
-  group->ownsZ = static_cast<bool*>(calloc(static_cast<size_t>(count), sizeof(bool)));
-  if (!group->x || !group->z || !group->ownsX || !group->ownsZ ||
-      !RecordGroupAxis(plan, group, true, xStarts, rect.x0, rect.width) ||
-      !RecordGroupAxis(plan, group, false, zStarts, rect.z0, rect.depth)) {
-    ReleaseGroupWalks(group);
-    return false;
+  group->memory = malloc(static_cast<size_t>(count * perPass));
+  if (!group->memory) return false;
+  // The arrays of 8-byte elements first, then the records.
+  int64_t* windows = static_cast<int64_t*>(group->memory);
+  double* parameters = reinterpret_cast<double*>(windows + count * (xEntries + zEntries));
+  group->x = reinterpret_cast<AxisWalk*>(parameters + count * (xEntries + zEntries));
+  group->z = group->x + count;
+  SplineWalk* before = reinterpret_cast<SplineWalk*>(group->z + count);
+  for (int64_t i = 0; i < count; ++i) {
+    group->x[i] = {windows + i * xEntries, parameters + i * xEntries};
+    group->z[i] = {windows + count * xEntries + i * zEntries, parameters + count * xEntries + i * zEntries};
+  }
+  RecordGroupAxis(plan, group, true, xStarts, before, rect.x0, rect.width);
+  // A square rectangle on the diagonal of a square terrain walks alike along both axes.
+  const bool mirrored = !xStarts && !zStarts && rect.x0 == rect.z0 && rect.width == rect.depth &&
+                        plan.terrainWidth == plan.terrainDepth;
+  if (mirrored) {
+    for (int64_t i = 0; i < count; ++i) group->z[i] = group->x[i];
+  } else {
+    RecordGroupAxis(plan, group, false, zStarts, before, rect.z0, rect.depth);
   }
   return true;
 }
@@ -430,39 +423,37 @@ static bool PrepareRiverResample(const SynthesisPlan& plan, TerrainRect rect,
 
 // ---------------------------------------------------------------- one block
 
-// Columns of a block that share one window of a lattice row.
-struct WindowRun {
-  int64_t window;
-  int64_t start;  // rectangle columns start .. end - 1
-  int64_t end;
-};
-
-// One thread's buffers, sized for the largest block and kept across passes and blocks.
+// One thread's buffers, kept across passes and blocks. The lattice and its row
+// stage grow to what the passes read; the rest is sized for the largest block.
 struct WorkerScratch {
   unsigned char* memory;
-  float* lattice;  // the drawn lattice values, latticeStride a row
-  int64_t latticeStride;
-  float* rows;     // the row stage's output, rowStride a row
-  int64_t rowStride;
   double* coefficients;
   double* waterCoefficients;
-  float* zeros;    // a row of lattice points past the lattice
+  float* zeros;  // a row of lattice points past the lattice
   WindowRun* runs;
+  int64_t rowStride;
+  float* lattice;   // drawn lattice values, latticeColumns a row
+  float* rows;      // the row stage's output, rowStride a row
+  double* rowCoefficients;  // one lattice row's window coefficients
+  int64_t latticeRows;
+  int64_t latticeColumns;
 };
+
+static void ReleaseScratch(WorkerScratch* scratch) {
+  free(scratch->memory);
+  free(scratch->lattice);
+  free(scratch->rows);
+  free(scratch->rowCoefficients);
+  memset(scratch, 0, sizeof *scratch);
+}
 
 static bool AllocateScratch(const BlockGrid& grid, WorkerScratch* scratch) {
   memset(scratch, 0, sizeof *scratch);
-  // A block's windows move at most one point per sample: it reads at most
-  // side + 3 lattice points along each axis.
-  const int64_t latticeRows = grid.depth + 3;
-  scratch->latticeStride = grid.width + 3;
   scratch->rowStride = RoundUp(grid.width, 8) + kKernelOverrun;
   const int64_t coefficientCount = CeilDiv(scratch->rowStride, kCoefficientBlock) * kCoefficientsPerBlock;
   unsigned char* memory = nullptr;
   for (int round = 0; round < 2; ++round) {
     Carver carver = {memory, 0};
-    scratch->lattice = static_cast<float*>(Carve(&carver, sizeof(float) * latticeRows * scratch->latticeStride));
-    scratch->rows = static_cast<float*>(Carve(&carver, sizeof(float) * latticeRows * scratch->rowStride));
     scratch->coefficients = static_cast<double*>(Carve(&carver, sizeof(double) * coefficientCount));
     scratch->waterCoefficients = static_cast<double*>(Carve(&carver, sizeof(double) * coefficientCount));
     scratch->zeros = static_cast<float*>(Carve(&carver, sizeof(float) * scratch->rowStride));
@@ -476,13 +467,33 @@ static bool AllocateScratch(const BlockGrid& grid, WorkerScratch* scratch) {
   return true;
 }
 
+// Makes room for a lattice of rows x columns values (columns includes the
+// kernels' read-ahead) and their row stage.
+static bool ReserveLattice(WorkerScratch* scratch, int64_t rows, int64_t columns) {
+  if (rows == 0 || (rows <= scratch->latticeRows && columns <= scratch->latticeColumns)) return true;
+  if (rows < scratch->latticeRows) rows = scratch->latticeRows;
+  if (columns < scratch->latticeColumns) columns = scratch->latticeColumns;
+  free(scratch->lattice);
+  free(scratch->rows);
+  free(scratch->rowCoefficients);
+  scratch->lattice = static_cast<float*>(malloc(sizeof(float) * static_cast<size_t>(rows * columns)));
+  scratch->rows = static_cast<float*>(malloc(sizeof(float) * static_cast<size_t>(rows * scratch->rowStride)));
+  scratch->rowCoefficients = static_cast<double*>(
+      malloc(sizeof(double) * static_cast<size_t>(CeilDiv(columns, kCoefficientBlock) * kCoefficientsPerBlock)));
+  const bool reserved = scratch->lattice && scratch->rows && scratch->rowCoefficients;
+  scratch->latticeRows = reserved ? rows : 0;
+  scratch->latticeColumns = reserved ? columns : 0;
+  return reserved;
+}
+
 static int64_t Clamp(int64_t value, int64_t low, int64_t high) {
   return value < low ? low : (value > high ? high : value);
 }
 
 // One pass over one block: the lattice values its windows read, the row stage for
-// those lattice rows over the block's columns, then the column stage into the heights.
-static void AddPassToBlock(const SynthesisKernels& kernels, const PassPlan& pass, const AxisWalk& xWalk,
+// those lattice rows over the block's columns, then the column stage into the
+// heights. False when the lattice's scratch memory cannot be had.
+static bool AddPassToBlock(const SynthesisKernels& kernels, const PassPlan& pass, const AxisWalk& xWalk,
                            const AxisWalk& zWalk, const Block& block, WorkerScratch* scratch,
                            float* heights, int64_t stride) {
   const int64_t n = pass.latticeSide;
@@ -494,6 +505,8 @@ static void AddPassToBlock(const SynthesisKernels& kernels, const PassPlan& pass
   // Points past the lattice read 0: rows past it are the zero row, columns zeros.
   const int64_t drawnRows = Clamp(n - r0, 0, rows);
   const int64_t drawnColumns = Clamp(n - c0, 0, columns);
+  const int64_t latticeStride = columns + kKernelOverrun;
+  if (!ReserveLattice(scratch, drawnRows, latticeStride)) return false;
 
   // Lattice value (r, c) is the pass's draw r * n + c.
   const RandomJump nextRow = RandomJumpOver(static_cast<uint64_t>(n));
@@ -501,33 +514,27 @@ static void AddPassToBlock(const SynthesisKernels& kernels, const PassPlan& pass
       RandomJumpOver(static_cast<uint64_t>(r0) * static_cast<uint64_t>(n) + static_cast<uint64_t>(c0)),
       pass.firstState);
   for (int64_t r = 0; r < drawnRows; ++r) {
-    float* values = scratch->lattice + r * scratch->latticeStride;
+    float* values = scratch->lattice + r * latticeStride;
     uint32_t state = rowState;
     for (int64_t c = 0; c < drawnColumns; ++c) values[c] = LatticeValue(RandomNextFrom(&state));
-    for (int64_t c = drawnColumns; c < columns; ++c) values[c] = 0.0f;
+    for (int64_t c = drawnColumns; c < latticeStride; ++c) values[c] = 0.0f;
     rowState = RandomJumpApply(nextRow, rowState);
   }
 
+  // Runs of the block's columns that share a window, relative to c0 and block.x0.
   int64_t runCount = 0;
-  for (int64_t x = block.x0; x < block.x1; ++x) {
-    const int64_t window = xWalk.windows[x];
+  for (int64_t x = 0; x < width; ++x) {
+    const int64_t window = xWalk.windows[block.x0 + x] - c0;
     if (runCount > 0 && scratch->runs[runCount - 1].window == window) {
       scratch->runs[runCount - 1].end = x + 1;
     } else {
       scratch->runs[runCount++] = {window, x, x + 1};
     }
   }
-  // Row stage. A run's last vector may spill into the next run's columns, which
-  // that run then writes, or into the row's padding.
   for (int64_t r = 0; r < drawnRows; ++r) {
-    const float* values = scratch->lattice + r * scratch->latticeStride;
-    float* out = scratch->rows + r * scratch->rowStride;
-    for (int64_t i = 0; i < runCount; ++i) {
-      const WindowRun& run = scratch->runs[i];
-      kernels.sampleWindow(FormSplineCoefficients(values + (run.window - c0)),
-                           xWalk.parameters + run.start, out + (run.start - block.x0),
-                           run.end - run.start);
-    }
+    kernels.sampleRow(scratch->lattice + r * latticeStride, scratch->runs, runCount,
+                      xWalk.parameters + block.x0, scratch->rows + r * scratch->rowStride,
+                      scratch->rowCoefficients);
   }
 
   // Column stage, row by row; a window's coefficients serve all its rows.
@@ -551,6 +558,7 @@ static void AddPassToBlock(const SynthesisKernels& kernels, const PassPlan& pass
     }
     kernels.addOctave(scratch->coefficients, f, pass.amplitude, line, width);
   }
+  return true;
 }
 
 static void AddResampledRiver(const SynthesisKernels& kernels, const RiverResample& resample,
@@ -668,8 +676,10 @@ static bool RunBlock(BlockJob* job, WorkerScratch* scratch, int64_t index) {
   const GroupWalks& walks = *job->walks;
   for (int64_t p = walks.first; p < walks.end; ++p) {
     if (Cancelled(job->control)) return false;
-    AddPassToBlock(*job->kernels, plan.passes[p], walks.x[p - walks.first], walks.z[p - walks.first],
-                   block, scratch, heights, stride);
+    if (!AddPassToBlock(*job->kernels, plan.passes[p], walks.x[p - walks.first],
+                        walks.z[p - walks.first], block, scratch, heights, stride)) {
+      return false;
+    }
     CountWork(job->control);
   }
   if (!job->lastGroup) return true;
@@ -737,7 +747,7 @@ bool SynthesizeRect(const SynthesisPlan& plan, TerrainRect rect, SplineWalk* xWa
   memset(scratch, 0, sizeof scratch);
   for (int i = 0; i < workers; ++i) {
     if (!AllocateScratch(grid, &scratch[i])) {
-      free(scratch[i].memory);
+      ReleaseScratch(&scratch[i]);
       workers = i;
       break;
     }
@@ -787,6 +797,6 @@ bool SynthesizeRect(const SynthesisPlan& plan, TerrainRect rect, SplineWalk* xWa
   }
   free(blockRanges);
   free(resample.memory);
-  for (int i = 0; i < kMaxThreads; ++i) free(scratch[i].memory);
+  for (int i = 0; i < kMaxThreads; ++i) ReleaseScratch(&scratch[i]);
   return ok;
 }
