@@ -15,7 +15,9 @@
 //   is what the plain pass's octave buffer and addition give.
 // - While a window stays put its coefficients are kept and only Horner's step
 //   runs per sample; columns go through packed doubles (SSE2, AVX2) whose lanes
-//   do exactly the scalar operations.
+//   give exactly the scalar results (synthesis_kernels.h).
+// - The river: at 100 x 100 the viewer's carve, cut into each block's cells; at
+//   other sizes the 100 x 100 river resampled (river_resample.h).
 // - Threads take blocks; a block's samples depend on nothing but the plan and
 //   their position, so neither the thread count nor the block size changes a bit.
 #include "terrain/tiled_synthesis.h"
@@ -26,13 +28,13 @@
 #include <thread>
 
 #include "terrain/random_source.h"
+#include "terrain/river_resample.h"
 #include "terrain/synthesis_pass.h"
 
 static const int64_t kBlockSide = 256;
 static const int64_t kParallelSamples = 1 << 16;  // smaller rectangles stay on one thread
 static const int kMaxThreads = 64;
 static const int64_t kWalkBudgetBytes = 64 << 20;  // walks kept at once, per group of passes
-static const int64_t kBaseSide = 100;              // the river's base grid
 
 // ---------------------------------------------------------------- plan
 
@@ -94,18 +96,17 @@ bool PlanSynthesis(const TerrainSettings& settings, int64_t terrainWidth, int64_
     const RiverEnd riverStart = {u1, 0.0f};
     const RiverEnd riverEnd = {u2, 1.0f};
     // The course is the 100 x 100 terrain's whatever the size: the same draws on the same grid.
-    PlanRiverCourse(&state, static_cast<int>(kBaseSide), static_cast<int>(kBaseSide), riverStart,
-                    riverEnd, 0.0f, &plan->course);
-    plan->riverOnBaseGrid = terrainWidth != kBaseSide || terrainDepth != kBaseSide;
+    const int base = static_cast<int>(kRiverBaseSide);
+    PlanRiverCourse(&state, base, base, riverStart, riverEnd, 0.0f, &plan->course);
+    plan->riverOnBaseGrid = terrainWidth != kRiverBaseSide || terrainDepth != kRiverBaseSide;
     if (plan->riverOnBaseGrid) {
-      plan->baseChange = static_cast<float*>(calloc(kBaseSide * kBaseSide, sizeof(float)));
-      plan->baseWater = static_cast<float*>(calloc(kBaseSide * kBaseSide, sizeof(float)));
+      plan->baseChange = static_cast<float*>(calloc(kRiverBaseSide * kRiverBaseSide, sizeof(float)));
+      plan->baseWater = static_cast<float*>(calloc(kRiverBaseSide * kRiverBaseSide, sizeof(float)));
       if (!plan->baseChange || !plan->baseWater) {
         ReleaseSynthesisPlan(plan);
         return false;
       }
-      const RiverWindow whole = {0, 0, kBaseSide, kBaseSide, kBaseSide};
-      CarveRiverCourse(plan->course, kBaseSide, kBaseSide, whole, plan->baseChange, plan->baseWater);
+      CarveBaseRiver(plan->course, plan->baseChange, plan->baseWater);
     }
   }
   plan->finalState = state;
@@ -312,41 +313,6 @@ static bool BuildGroupWalks(const SynthesisPlan& plan, TerrainRect rect, int64_t
   return true;
 }
 
-// ---------------------------------------------------------------- the river on other grids
-
-// A terrain that is not 100 x 100 gets the 100 x 100 terrain's river, resampled.
-// The course is carved on the 100 x 100 base grid with the same draws (the random
-// state after the passes does not depend on the size) into a height change and a
-// water field that start at zero (PlanSynthesis). Both are resampled with the
-// Catmull-Rom sampler, separably, along x then z: terrain column c lies at base
-// column c * 100 / width (the same world x); its four-point window is the base
-// columns floor - 1 .. floor + 2 with the edge columns repeated, its parameter
-// the fraction rounded to float as the sampler takes it; rows likewise. The x pass
-// is stored as floats. The resampled change, rounded to float, is added to the
-// heights after the passes (so before the height range); the resampled water,
-// rounded to float, is clamped to [0, 1]. Every cell depends only on its own
-// position, so a tile equals the cut from the whole.
-struct RiverResample {
-  void* memory;
-  int64_t firstBaseRow;
-  int64_t rowStride;
-  float* change;  // base rows from firstBaseRow, resampled along x for the rectangle's columns
-  float* water;
-  int64_t* rowWindow;  // per rectangle row: the base row at or before it
-  double* rowParameter;
-};
-
-static void BaseCoordinate(int64_t index, int64_t side, int64_t* window, double* parameter) {
-  const double at = static_cast<double>(index) * static_cast<double>(kBaseSide) / static_cast<double>(side);
-  const int64_t whole = static_cast<int64_t>(at);
-  *window = whole;
-  *parameter = static_cast<double>(static_cast<float>(at - static_cast<double>(whole)));
-}
-
-static int64_t ClampToBase(int64_t index) {
-  return index < 0 ? 0 : (index >= kBaseSide ? kBaseSide - 1 : index);
-}
-
 static int64_t RoundUp(int64_t value, int64_t multiple) { return CeilDiv(value, multiple) * multiple; }
 
 // Hands out 64-byte aligned pieces of one allocation.
@@ -359,66 +325,6 @@ static void* Carve(Carver* carver, size_t bytes) {
   const size_t start = (carver->used + 63) & ~static_cast<size_t>(63);
   carver->used = start + bytes;
   return carver->next ? carver->next + start : nullptr;
-}
-
-static bool PrepareRiverResample(const SynthesisPlan& plan, TerrainRect rect,
-                                 const SynthesisKernels& kernels, RiverResample* resample) {
-  memset(resample, 0, sizeof *resample);
-  const int64_t columns = rect.width + kKernelOverrun;
-  resample->rowStride = RoundUp(rect.width, 8) + kKernelOverrun;
-  int64_t lastWindow = 0;
-  int64_t firstWindow = 0;
-  double unused = 0.0;
-  BaseCoordinate(rect.z0, plan.terrainDepth, &firstWindow, &unused);
-  BaseCoordinate(rect.z0 + rect.depth - 1, plan.terrainDepth, &lastWindow, &unused);
-  resample->firstBaseRow = ClampToBase(firstWindow - 1);
-  const int64_t baseRows = ClampToBase(lastWindow + 2) - resample->firstBaseRow + 1;
-
-  // Sized on a first pass with no memory, carved on the second.
-  Carver carver = {nullptr, 0};
-  unsigned char* memory = nullptr;
-  int64_t* columnWindow = nullptr;
-  double* columnParameter = nullptr;
-  for (int round = 0; round < 2; ++round) {
-    carver = {memory, 0};
-    resample->change = static_cast<float*>(Carve(&carver, sizeof(float) * baseRows * resample->rowStride));
-    resample->water = static_cast<float*>(Carve(&carver, sizeof(float) * baseRows * resample->rowStride));
-    resample->rowWindow = static_cast<int64_t*>(Carve(&carver, sizeof(int64_t) * rect.depth));
-    resample->rowParameter = static_cast<double*>(Carve(&carver, sizeof(double) * rect.depth));
-    columnWindow = static_cast<int64_t*>(Carve(&carver, sizeof(int64_t) * columns));
-    columnParameter = static_cast<double*>(Carve(&carver, sizeof(double) * columns));
-    if (round == 0) {
-      memory = static_cast<unsigned char*>(calloc(1, carver.used + 64));
-      if (!memory) return false;
-      resample->memory = memory;
-      memory += (64 - reinterpret_cast<uintptr_t>(memory) % 64) % 64;
-    }
-  }
-
-  for (int64_t j = 0; j < rect.depth; ++j) {
-    BaseCoordinate(rect.z0 + j, plan.terrainDepth, &resample->rowWindow[j], &resample->rowParameter[j]);
-  }
-  for (int64_t c = 0; c < rect.width; ++c) {
-    BaseCoordinate(rect.x0 + c, plan.terrainWidth, &columnWindow[c], &columnParameter[c]);
-  }
-  for (int64_t b = 0; b < baseRows; ++b) {
-    const int64_t baseRow = resample->firstBaseRow + b;
-    const float* fields[2] = {plan.baseChange + baseRow * kBaseSide, plan.baseWater + baseRow * kBaseSide};
-    float* outputs[2] = {resample->change + b * resample->rowStride, resample->water + b * resample->rowStride};
-    for (int64_t start = 0; start < rect.width;) {
-      const int64_t window = columnWindow[start];
-      int64_t end = start + 1;
-      while (end < rect.width && columnWindow[end] == window) ++end;
-      for (int field = 0; field < 2; ++field) {
-        float points[4];
-        for (int i = 0; i < 4; ++i) points[i] = fields[field][ClampToBase(window - 1 + i)];
-        kernels.sampleWindow(FormSplineCoefficients(points), columnParameter + start,
-                             outputs[field] + start, end - start);
-      }
-      start = end;
-    }
-  }
-  return true;
 }
 
 // ---------------------------------------------------------------- one block
@@ -561,43 +467,6 @@ static bool AddPassToBlock(const SynthesisKernels& kernels, const PassPlan& pass
   return true;
 }
 
-static void AddResampledRiver(const SynthesisKernels& kernels, const RiverResample& resample,
-                              const Block& block, WorkerScratch* scratch, float* heights,
-                              float* water, int64_t stride) {
-  const int64_t width = block.x1 - block.x0;
-  int64_t formed = -1;
-  for (int64_t z = block.z0; z < block.z1; ++z) {
-    const int64_t window = resample.rowWindow[z];
-    const double f = resample.rowParameter[z];
-    const float* change[4];
-    const float* wet[4];
-    for (int i = 0; i < 4; ++i) {
-      const int64_t row = ClampToBase(window - 1 + i) - resample.firstBaseRow;
-      change[i] = resample.change + row * resample.rowStride + block.x0;
-      wet[i] = resample.water + row * resample.rowStride + block.x0;
-    }
-    float* line = heights + z * stride + block.x0;
-    float* waterLine = water ? water + z * stride + block.x0 : nullptr;
-    if (f >= 1.0) {
-      kernels.addOctaveAtEnd(change[2], 1.0, line, width);
-      if (waterLine) kernels.addOctaveAtEnd(wet[2], 1.0, waterLine, width);
-    } else {
-      if (formed != window) {
-        kernels.formColumns(change, scratch->coefficients, width);
-        if (waterLine) kernels.formColumns(wet, scratch->waterCoefficients, width);
-        formed = window;
-      }
-      kernels.addOctave(scratch->coefficients, f, 1.0, line, width);
-      if (waterLine) kernels.addOctave(scratch->waterCoefficients, f, 1.0, waterLine, width);
-    }
-    if (!waterLine) continue;
-    for (int64_t x = 0; x < width; ++x) {
-      if (waterLine[x] < 0.0f) waterLine[x] = 0.0f;
-      else if (waterLine[x] > 1.0f) waterLine[x] = 1.0f;
-    }
-  }
-}
-
 // The block's range. Equal values differ only as +0 and -0: for a zero the first
 // one in row order is looked up, as a scan with strict comparisons keeps it.
 static HeightRange BlockRange(const SynthesisKernels& kernels, const SynthesisPlan& plan,
@@ -686,7 +555,8 @@ static bool RunBlock(BlockJob* job, WorkerScratch* scratch, int64_t index) {
   if (plan.passCount == 0) CountWork(job->control);
 
   if (plan.river && plan.riverOnBaseGrid) {
-    AddResampledRiver(*job->kernels, *job->resample, block, scratch, heights, water, stride);
+    AddResampledRiver(*job->kernels, *job->resample, block.x0, block.x1, block.z0, block.z1,
+                      scratch->coefficients, scratch->waterCoefficients, heights, water, stride);
   } else if (plan.river) {
     // The 100 x 100 terrain's own river, cut into this block's cells.
     const RiverWindow window = {job->rect.x0 + block.x0, job->rect.z0 + block.z0,
@@ -756,7 +626,10 @@ bool SynthesizeRect(const SynthesisPlan& plan, TerrainRect rect, SplineWalk* xWa
   memset(&resample, 0, sizeof resample);
   HeightRange* blockRanges = nullptr;
   bool ok = workers > 0;
-  if (ok && plan.river && plan.riverOnBaseGrid) ok = PrepareRiverResample(plan, rect, *kernels, &resample);
+  if (ok && plan.river && plan.riverOnBaseGrid) {
+    ok = PrepareRiverResample(plan.baseChange, plan.baseWater, plan.terrainWidth, plan.terrainDepth,
+                              rect, *kernels, &resample);
+  }
   if (ok && output.range) {
     blockRanges = static_cast<HeightRange*>(calloc(static_cast<size_t>(blockCount), sizeof(HeightRange)));
     ok = blockRanges != nullptr;
@@ -796,7 +669,7 @@ bool SynthesizeRect(const SynthesisPlan& plan, TerrainRect rect, SplineWalk* xWa
     *output.range = range;
   }
   free(blockRanges);
-  free(resample.memory);
+  ReleaseRiverResample(&resample);
   for (int i = 0; i < kMaxThreads; ++i) ReleaseScratch(&scratch[i]);
   return ok;
 }

@@ -10,6 +10,7 @@
 #include "terrain/catmull_rom.h"
 #include "terrain/random_source.h"
 #include "terrain/synthesis_kernels.h"
+#include "terrain/terrain_region.h"
 
 struct NamedKernels {
   const char* name;
@@ -200,6 +201,17 @@ TEST(SynthesisKernels, VectorFormsMatchTheScalarForm) {
       }
     }
   }
+}
+
+TEST(SynthesisKernels, GenerationPicksTheBestInstructionSet) {
+  AvailableKernels();
+  const TerrainSimd best = Avx2Kernels() ? kTerrainSimdAvx2 : (Sse2Kernels() ? kTerrainSimdSse2 : kTerrainSimdScalar);
+  EXPECT_EQ(ActiveTerrainSimd(), best);
+  ASSERT_TRUE(SelectTerrainSimd(kTerrainSimdScalar));
+  EXPECT_EQ(ActiveTerrainSimd(), kTerrainSimdScalar);
+  EXPECT_EQ(SelectTerrainSimd(kTerrainSimdAvx2), Avx2Kernels() != nullptr);
+  ASSERT_TRUE(SelectTerrainSimd(kTerrainSimdAuto));
+  EXPECT_EQ(ActiveTerrainSimd(), best);
 }
 
 TEST(SynthesisKernels, ValueRangeSkipsNaN) {
