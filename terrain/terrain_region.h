@@ -62,11 +62,12 @@ bool SynthesizeTerrainRect(const TerrainSettings& settings, int64_t terrainWidth
                            int64_t terrainDepth, TerrainRect rect, int threads, float* heights,
                            float* water, SynthesisControl* control);
 
-// The height range of the whole terrain, computed band by band without keeping
-// its fields: what a tile needs to share one scale with its neighbours. It costs
-// about as much time as generating the whole terrain, but only a band's memory.
-// The values are those of a scan of all heights in row order with strict
-// comparisons (NaN when the first height is NaN).
+// The height range of the whole terrain, computed tile by tile (at most
+// 2048 x 2048 heights at a time) without keeping its fields: what tiles need to
+// share one scale with their neighbours. It costs about the time of generating
+// the whole terrain (no water), but only one such tile's memory. The values are
+// those of a scan of all heights in row order with strict comparisons, rivers
+// included (NaN when the first height is NaN).
 bool FindTerrainHeightRange(const TerrainSettings& settings, int64_t terrainWidth,
                             int64_t terrainDepth, int threads, float* minHeight, float* maxHeight,
                             SynthesisControl* control);
