@@ -123,6 +123,15 @@ TEST(TerrainRegion, TilesEqualTheCutFromTheWhole) {
   }
 }
 
+TEST(TerrainRegion, ManyPassesOverAWideTerrainMatchANarrowTile) {
+  // 1000 passes' walks along a 16000-sample row exceed what is kept at once (64 MiB),
+  // so the whole runs its passes in four groups; the narrow tile runs them in one.
+  const TerrainSettings settings = {5, 1.0f, 0.999f, 0.0f, 1.5f, 1000, 1};
+  const Field whole = Whole(settings, 16000, 2);
+  const TerrainRect tile = {9001, 1, 3000, 1};
+  EXPECT_TRUE(IsCut(Synthesize(settings, 16000, 2, tile), whole, 16000, tile));
+}
+
 TEST(TerrainRegion, ViewerSizeTilesGiveTheGoldenRiver) {
   GoldenCase golden;
   for (const GoldenCase& c : LoadGoldenCases()) {
