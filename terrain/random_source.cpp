@@ -12,7 +12,7 @@ void RandomSeed(int32_t seed) {
 
 int RandomNextFrom(uint32_t* state) {
   *state = *state * kMultiplier + kIncrement;
-  return static_cast<int>((*state >> 16) & 0x7FFFu);
+  return RandomValueOf(*state);
 }
 
 double RandomUniformFrom(uint32_t* state) {
@@ -47,8 +47,4 @@ RandomJump RandomJumpOver(uint64_t draws) {
     power.multiplier = power.multiplier * power.multiplier;
   }
   return total;
-}
-
-uint32_t RandomJumpApply(RandomJump jump, uint32_t state) {
-  return state * jump.multiplier + jump.increment;
 }

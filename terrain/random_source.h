@@ -20,6 +20,12 @@ double RandomUniform();
 uint32_t RandomState();
 void RandomSetState(uint32_t state);
 
+// The value 0..32767 that a state gives as a draw (RandomNext returns it for the
+// state it has just advanced to).
+inline int RandomValueOf(uint32_t state) {
+  return static_cast<int>((state >> 16) & 0x7FFFu);
+}
+
 // RandomNext and RandomUniform on a state of the caller's (threads, tiles).
 int RandomNextFrom(uint32_t* state);
 double RandomUniformFrom(uint32_t* state);
@@ -33,4 +39,6 @@ struct RandomJump {
 
 // The jump over `draws` draws, composed by squaring: O(log draws).
 RandomJump RandomJumpOver(uint64_t draws);
-uint32_t RandomJumpApply(RandomJump jump, uint32_t state);
+inline uint32_t RandomJumpApply(RandomJump jump, uint32_t state) {
+  return state * jump.multiplier + jump.increment;
+}

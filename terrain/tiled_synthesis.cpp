@@ -42,6 +42,25 @@ static float LatticeValue(int draw) {
   return static_cast<float>(static_cast<double>(draw) * static_cast<double>(kRandomUnitScale) * 2.0 - 1.0);
 }
 
+// count lattice values drawn from `state` on: four interleaved states, each
+// jumping four draws, so that no value waits for the one before it.
+static void DrawLatticeRow(uint32_t state, float* values, int64_t count) {
+  static const RandomJump fourDraws = RandomJumpOver(4);
+  uint32_t states[4];
+  for (int j = 0; j < 4; ++j) {
+    RandomNextFrom(&state);
+    states[j] = state;
+  }
+  int64_t c = 0;
+  for (; c + 4 <= count; c += 4) {
+    for (int j = 0; j < 4; ++j) {
+      values[c + j] = LatticeValue(RandomValueOf(states[j]));
+      states[j] = RandomJumpApply(fourDraws, states[j]);
+    }
+  }
+  for (int j = 0; c + j < count; ++j) values[c + j] = LatticeValue(RandomValueOf(states[j]));
+}
+
 static bool AppendPass(SynthesisPlan* plan, int64_t* capacity, const PassPlan& pass) {
   if (plan->passCount == *capacity) {
     const int64_t grown = *capacity == 0 ? 16 : *capacity * 2;
@@ -421,8 +440,7 @@ static bool AddPassToBlock(const SynthesisKernels& kernels, const PassPlan& pass
       pass.firstState);
   for (int64_t r = 0; r < drawnRows; ++r) {
     float* values = scratch->lattice + r * latticeStride;
-    uint32_t state = rowState;
-    for (int64_t c = 0; c < drawnColumns; ++c) values[c] = LatticeValue(RandomNextFrom(&state));
+    DrawLatticeRow(rowState, values, drawnColumns);
     for (int64_t c = drawnColumns; c < latticeStride; ++c) values[c] = 0.0f;
     rowState = RandomJumpApply(nextRow, rowState);
   }
