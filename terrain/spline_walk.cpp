@@ -16,3 +16,17 @@ void AdvanceWalk(SplineWalk* walk, float step) {
     walk->counter = static_cast<float>(next);
   }
 }
+
+void SkipWalk(SplineWalk* walk, float step, int64_t count) {
+  for (int64_t i = 0; i < count; ++i) AdvanceWalk(walk, step);
+}
+
+void RecordWalk(SplineWalk* walk, float step, int64_t count, int64_t* windowStarts,
+                double* parameters) {
+  for (int64_t i = 0; i < count; ++i) {
+    const float t = WalkParameter(*walk, step);
+    windowStarts[i] = walk->windowStart;
+    parameters[i] = t >= 0.0f ? static_cast<double>(t) : 0.0;
+    AdvanceWalk(walk, step);
+  }
+}

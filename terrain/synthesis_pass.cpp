@@ -10,8 +10,7 @@
 #include "terrain/spline_walk.h"
 #include "terrain/terrain_grid.h"
 
-// Lattice points a side for a frequency; -1 when it cannot be held at all.
-static int64_t LatticeSize(float freq) {
+int64_t LatticeSize(float freq) {
   if (std::isnan(freq)) return 0;
   const double n = static_cast<double>(freq) + 2.0;
   if (n <= 0.0) return 0;

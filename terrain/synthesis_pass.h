@@ -1,6 +1,12 @@
 // One octave of lattice noise spread over a height field with Catmull-Rom splines.
 #pragma once
 
+#include <cstdint>
+
+// Lattice points a side for a frequency: trunc(freq + 2), 0 when that is not
+// positive or freq is NaN, -1 when it reaches 2^31 (no lattice can be held).
+int64_t LatticeSize(float freq);
+
 // Draws an N x N lattice (N = freq + 2, truncated) of values in [-1, 1],
 // spreads it over the width x depth field along x then z, scales it by
 // amplitude and adds it to heights.

@@ -1,12 +1,15 @@
-// Any rectangle of a terrain of any size. For now: the whole terrain through the plain passes, then the cut.
+// Any rectangle of a terrain of any size, its whole height range, and the check of both shapes.
 #include "terrain/terrain_region.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "terrain/terrain_grid.h"
-#include "terrain/terrain_synthesis.h"
+#include "terrain/tiled_synthesis.h"
+
+// The range search computes the terrain in tiles of at most this many samples a side.
+static const int64_t kRangeTileSide = 2048;
 
 bool CheckTerrainRect(int64_t terrainWidth, int64_t terrainDepth, TerrainRect rect,
                       char* message, size_t messageSize) {
@@ -30,45 +33,87 @@ bool CheckTerrainRect(int64_t terrainWidth, int64_t terrainDepth, TerrainRect re
   return true;
 }
 
-static TerrainGrid* WholeTerrain(const TerrainSettings& settings, int64_t width, int64_t depth) {
-  if (width > kMaxFieldSide || depth > kMaxFieldSide) return nullptr;
-  TerrainGrid* grid = static_cast<TerrainGrid*>(calloc(1, sizeof(TerrainGrid)));
-  if (!grid) return nullptr;
-  if (!CreateTerrainGrid(grid, static_cast<int32_t>(width), static_cast<int32_t>(depth),
-                         kTerrainExtentUnits, kTerrainExtentUnits, settings.terrainHeight) ||
-      !SynthesizeTerrain(grid, settings.seed, settings.passHeightScale, settings.freqScale,
-                         settings.initFreq, settings.passCount, settings.river)) {
-    DestroyTerrainGrid(grid);
-    return nullptr;
-  }
-  return grid;
-}
-
 bool SynthesizeTerrainRect(const TerrainSettings& settings, int64_t terrainWidth,
-                           int64_t terrainDepth, TerrainRect rect, int, float* heights,
+                           int64_t terrainDepth, TerrainRect rect, int threads, float* heights,
                            float* water, SynthesisControl* control) {
   char message[160];
-  if (!CheckTerrainRect(terrainWidth, terrainDepth, rect, message, sizeof message)) return false;
-  if (control) control->workTotal = rect.depth;
-  TerrainGrid* grid = WholeTerrain(settings, terrainWidth, terrainDepth);
-  if (!grid) return false;
-  for (int64_t j = 0; j < rect.depth; ++j) {
-    const int64_t from = rect.x0 + (rect.z0 + j) * terrainWidth;
-    memcpy(heights + j * rect.width, grid->heights + from, sizeof(float) * rect.width);
-    if (water) memcpy(water + j * rect.width, grid->water + from, sizeof(float) * rect.width);
+  if (!CheckTerrainRect(terrainWidth, terrainDepth, rect, message, sizeof message) || !heights) {
+    return false;
   }
-  if (control) control->workDone = rect.depth;
-  DestroyTerrainGrid(grid);
-  return true;
+  SynthesisPlan plan;
+  if (!PlanSynthesis(settings, terrainWidth, terrainDepth, &plan)) return false;
+  if (control) control->workTotal = RectWorkUnits(plan, rect);
+  const RectOutput output = {heights, water, nullptr};
+  const bool made = SynthesizeRect(plan, rect, nullptr, nullptr, threads, output, control);
+  ReleaseSynthesisPlan(&plan);
+  return made;
 }
 
+static int64_t CeilDiv(int64_t a, int64_t b) { return (a + b - 1) / b; }
+
 bool FindTerrainHeightRange(const TerrainSettings& settings, int64_t terrainWidth,
-                            int64_t terrainDepth, int, float* minHeight, float* maxHeight,
-                            SynthesisControl*) {
-  TerrainGrid* grid = WholeTerrain(settings, terrainWidth, terrainDepth);
-  if (!grid) return false;
-  *minHeight = grid->minHeight;
-  *maxHeight = grid->maxHeight;
-  DestroyTerrainGrid(grid);
-  return true;
+                            int64_t terrainDepth, int threads, float* minHeight, float* maxHeight,
+                            SynthesisControl* control) {
+  char message[160];
+  const TerrainRect corner = {0, 0, 1, 1};
+  if (!CheckTerrainRect(terrainWidth, terrainDepth, corner, message, sizeof message)) return false;
+  SynthesisPlan plan;
+  if (!PlanSynthesis(settings, terrainWidth, terrainDepth, &plan)) return false;
+
+  // Tiles in row order. Each pass's walks carry on from tile to tile: along x
+  // within a row of tiles, along z from one row of tiles to the next.
+  const int64_t across = CeilDiv(terrainWidth, kRangeTileSide);
+  const int64_t down = CeilDiv(terrainDepth, kRangeTileSide);
+  const int64_t tileWidth = CeilDiv(terrainWidth, across);
+  const int64_t tileDepth = CeilDiv(terrainDepth, down);
+  const size_t passes = static_cast<size_t>(plan.passCount > 0 ? plan.passCount : 1);
+  float* heights = static_cast<float*>(malloc(sizeof(float) * static_cast<size_t>(tileWidth * tileDepth)));
+  SplineWalk* xWalks = static_cast<SplineWalk*>(calloc(passes, sizeof(SplineWalk)));
+  SplineWalk* zWalks = static_cast<SplineWalk*>(calloc(passes, sizeof(SplineWalk)));
+  SplineWalk* zRowStart = static_cast<SplineWalk*>(calloc(passes, sizeof(SplineWalk)));
+  bool ok = heights && xWalks && zWalks && zRowStart;
+
+  if (ok && control) {
+    int64_t total = 0;
+    for (int64_t tz = 0; tz < down; ++tz) {
+      for (int64_t tx = 0; tx < across; ++tx) {
+        const int64_t x0 = tx * tileWidth;
+        const int64_t z0 = tz * tileDepth;
+        const TerrainRect tile = {x0, z0, x0 + tileWidth < terrainWidth ? tileWidth : terrainWidth - x0,
+                                  z0 + tileDepth < terrainDepth ? tileDepth : terrainDepth - z0};
+        total += RectWorkUnits(plan, tile);
+      }
+    }
+    control->workTotal = total;
+  }
+
+  HeightRange range = {false, 0.0f, 0.0f, 0, 0};
+  bool firstIsNaN = false;
+  for (int64_t tz = 0; ok && tz < down; ++tz) {
+    const int64_t z0 = tz * tileDepth;
+    const int64_t depth = z0 + tileDepth < terrainDepth ? tileDepth : terrainDepth - z0;
+    memcpy(zRowStart, zWalks, passes * sizeof(SplineWalk));
+    memset(xWalks, 0, passes * sizeof(SplineWalk));
+    for (int64_t tx = 0; ok && tx < across; ++tx) {
+      const int64_t x0 = tx * tileWidth;
+      const int64_t width = x0 + tileWidth < terrainWidth ? tileWidth : terrainWidth - x0;
+      memcpy(zWalks, zRowStart, passes * sizeof(SplineWalk));
+      const TerrainRect tile = {x0, z0, width, depth};
+      HeightRange tileRange = {false, 0.0f, 0.0f, 0, 0};
+      const RectOutput output = {heights, nullptr, &tileRange};
+      ok = SynthesizeRect(plan, tile, xWalks, zWalks, threads, output, control);
+      if (tx == 0 && tz == 0) firstIsNaN = std::isnan(heights[0]);
+      MergeHeightRange(&range, tileRange);
+    }
+  }
+  if (ok) {
+    *minHeight = firstIsNaN || !range.found ? NAN : range.low;
+    *maxHeight = firstIsNaN || !range.found ? NAN : range.high;
+  }
+  free(heights);
+  free(xWalks);
+  free(zWalks);
+  free(zRowStart);
+  ReleaseSynthesisPlan(&plan);
+  return ok;
 }

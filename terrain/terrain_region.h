@@ -51,14 +51,40 @@ bool CheckTerrainRect(int64_t terrainWidth, int64_t terrainDepth, TerrainRect re
 // terrainWidth x terrainDepth terrain: element c + j * rect.width holds column
 // rect.x0 + c, row rect.z0 + j. The result is bit for bit the same whatever the
 // rectangle, the thread count (0: every core) or the processor, and at 100 x 100
-// it is the viewer's terrain. Returns false, with the fields undefined, when the
-// rectangle is refused, scratch memory cannot be had or control was cancelled.
+// it is the viewer's terrain. Memory needed besides the fields grows with the
+// rectangle, not with the terrain. Returns false, with the fields undefined, when
+// the rectangle is refused, scratch memory cannot be had or control was cancelled.
+//
+// The river: at 100 x 100 it is the viewer's; at any other size it is the
+// 100 x 100 river (same course, same relative width) resampled to the terrain's
+// grid with Catmull-Rom splines, its height change added before any height range.
 bool SynthesizeTerrainRect(const TerrainSettings& settings, int64_t terrainWidth,
                            int64_t terrainDepth, TerrainRect rect, int threads, float* heights,
                            float* water, SynthesisControl* control);
 
-// The height range of the whole terrain, computed band by band without keeping
-// its fields: what a tile needs to share one scale with its neighbours.
+// The height range of the whole terrain, computed tile by tile (at most
+// 2048 x 2048 heights at a time) without keeping its fields: what tiles need to
+// share one scale with their neighbours. It costs about the time of generating
+// the whole terrain (no water), but only one such tile's memory. The values are
+// those of a scan of all heights in row order with strict comparisons, rivers
+// included (NaN when the first height is NaN).
 bool FindTerrainHeightRange(const TerrainSettings& settings, int64_t terrainWidth,
                             int64_t terrainDepth, int threads, float* minHeight, float* maxHeight,
                             SynthesisControl* control);
+
+// The instruction set of the synthesis's inner loops. Every choice gives the same
+// bits; tests and benchmarks pick one to compare them. Auto (the default) takes
+// the best this processor has.
+enum TerrainSimd {
+  kTerrainSimdAuto,
+  kTerrainSimdScalar,
+  kTerrainSimdSse2,
+  kTerrainSimdAvx2,
+};
+
+// Picks the instruction set for the syntheses that start afterwards; false, changing
+// nothing, when this build or processor lacks it.
+bool SelectTerrainSimd(TerrainSimd simd);
+
+// The instruction set the next synthesis uses (never Auto).
+TerrainSimd ActiveTerrainSimd();

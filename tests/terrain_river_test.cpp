@@ -1,12 +1,14 @@
-// River carving: its draws, where it cuts, the water clamp and arguments outside the usual range.
+// River carving: its draws, where it cuts, the water clamp, arguments outside the usual range, windows and other sizes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "draw_count.h"
 #include "terrain/random_source.h"
 #include "terrain/river.h"
+#include "terrain/terrain_region.h"
 
 struct Field {
   std::vector<float> heights;
@@ -83,4 +85,98 @@ TEST(CarveRiver, TinyAndMissingGridsChangeNothing) {
   EXPECT_TRUE(CarveRiver(heights.data(), water.data(), 1, 1, {1.0f, 0.0f}, {1.0f, 1.0f}, 0.0f));
   EXPECT_TRUE(CarveRiver(nullptr, nullptr, 0, 0, {0.5f, 0.0f}, {0.5f, 1.0f}, 0.0f));
   EXPECT_TRUE(CarveRiver(heights.data(), water.data(), -3, 2, {0.5f, 0.0f}, {0.5f, 1.0f}, 0.0f));
+}
+
+TEST(CarveRiver, AWindowGetsWhatTheWholeGridGets) {
+  Field whole(0.25f);
+  for (int i = 0; i < 100 * 100; ++i) whole.heights[i] = static_cast<float>(i % 37) * 0.125f;
+  Field before = whole;
+  RandomSeed(31);
+  ASSERT_TRUE(whole.Carve({0.6f, 0.0f}, {0.3f, 1.0f}));
+  const uint32_t after = RandomState();
+
+  uint32_t state = 0;
+  RandomSeed(31);
+  state = RandomState();
+  RiverCourse course;
+  PlanRiverCourse(&state, 100, 100, {0.6f, 0.0f}, {0.3f, 1.0f}, 0.0f, &course);
+  EXPECT_EQ(state, after);
+  // Windows with their own stride, one of them reaching past the grid's corner.
+  const RiverWindow windows[] = {{13, 7, 40, 61, 40}, {0, 0, 100, 100, 100}, {71, 90, 29, 10, 29}};
+  for (const RiverWindow& window : windows) {
+    std::vector<float> heights, water;
+    for (int64_t j = 0; j < window.depth; ++j) {
+      for (int64_t c = 0; c < window.width; ++c) {
+        heights.push_back(before.heights[static_cast<size_t>((window.z0 + j) * 100 + window.x0 + c)]);
+        water.push_back(before.water[static_cast<size_t>((window.z0 + j) * 100 + window.x0 + c)]);
+      }
+    }
+    CarveRiverCourse(course, 100, 100, window, heights.data(), water.data());
+    for (int64_t j = 0; j < window.depth; ++j) {
+      for (int64_t c = 0; c < window.width; ++c) {
+        const size_t cell = static_cast<size_t>((window.z0 + j) * 100 + window.x0 + c);
+        ASSERT_EQ(heights[static_cast<size_t>(j * window.width + c)], whole.heights[cell]);
+        ASSERT_EQ(water[static_cast<size_t>(j * window.width + c)], whole.water[cell]);
+      }
+    }
+  }
+}
+
+TEST(RiverAtAnySize, FollowsTheViewerCourseWithoutGaps) {
+  // Seed 7: the viewer's river crosses every row (for some seeds it leaves the grid at the side).
+  const TerrainSettings settings = {7, 8.0f, 0.4f, 6.0f, 4.0f, 5, 1};
+  std::vector<float> baseHeights(100 * 100), baseWater(100 * 100);
+  ASSERT_TRUE(SynthesizeTerrainRect(settings, 100, 100, {0, 0, 100, 100}, 1, baseHeights.data(),
+                                    baseWater.data(), nullptr));
+  const int64_t side = 1000;
+  std::vector<float> heights(side * side), water(side * side);
+  ASSERT_TRUE(SynthesizeTerrainRect(settings, side, side, {0, 0, side, side}, 0, heights.data(),
+                                    water.data(), nullptr));
+  for (float w : water) ASSERT_TRUE(w >= 0.0f && w <= 1.0f);
+
+  // Every base cell with water above 0.4 covers target cells with water.
+  int wetCells = 0;
+  for (int bz = 0; bz < 100; ++bz) {
+    for (int bx = 0; bx < 100; ++bx) {
+      if (!(baseWater[bz * 100 + bx] > 0.4f)) continue;
+      ++wetCells;
+      float most = 0.0f;
+      for (int z = bz * 10; z < bz * 10 + 10; ++z) {
+        for (int x = bx * 10; x < bx * 10 + 10; ++x) most = std::max(most, water[z * side + x]);
+      }
+      EXPECT_GT(most, 0.3f) << bx << "," << bz;
+    }
+  }
+  EXPECT_GT(wetCells, 100);
+
+  // Every row has water; the wet stretch moves on without a gap from row to row
+  // and stays within the base rows' wet stretch around it, scaled.
+  int64_t lastLow = -1, lastHigh = -1;
+  for (int64_t z = 0; z < side; ++z) {
+    int64_t low = side, high = -1;
+    for (int64_t x = 0; x < side; ++x) {
+      if (water[z * side + x] > 0.2f) {
+        low = std::min(low, x);
+        high = std::max(high, x);
+      }
+    }
+    ASSERT_GE(high, low) << "dry row " << z;
+    int64_t baseLow = 100, baseHigh = -1;
+    for (int64_t bz = std::max<int64_t>(z / 10 - 1, 0); bz <= std::min<int64_t>(z / 10 + 2, 99); ++bz) {
+      for (int64_t bx = 0; bx < 100; ++bx) {
+        if (baseWater[bz * 100 + bx] > 0.0f) {
+          baseLow = std::min(baseLow, bx);
+          baseHigh = std::max(baseHigh, bx);
+        }
+      }
+    }
+    EXPECT_GE(low, (baseLow - 1) * 10) << z;
+    EXPECT_LE(high, (baseHigh + 2) * 10) << z;
+    if (lastHigh >= 0) {
+      EXPECT_LE(low, lastHigh + 1) << z;
+      EXPECT_GE(high, lastLow - 1) << z;
+    }
+    lastLow = low;
+    lastHigh = high;
+  }
 }

@@ -1,0 +1,71 @@
+// The fast synthesis of any rectangle of a terrain: planned once, then computed block by block on threads.
+#pragma once
+
+#include <cstdint>
+
+#include "terrain/river.h"
+#include "terrain/spline_walk.h"
+#include "terrain/synthesis_kernels.h"
+#include "terrain/terrain_region.h"
+
+// A synthesis pass that adds something: its lattice has 3 or more points a side.
+struct PassPlan {
+  double amplitude;
+  int64_t latticeSide;
+  uint32_t firstState;  // the random state before the pass's first lattice draw
+  float xStep;
+  float zStep;
+};
+
+// Everything about a generation that does not depend on the rectangle computed:
+// the passes with their random states, and the river's course.
+struct SynthesisPlan {
+  int64_t terrainWidth;
+  int64_t terrainDepth;
+  PassPlan* passes;
+  int64_t passCount;
+  bool river;
+  bool riverOnBaseGrid;  // the terrain is not 100 x 100: the river is resampled
+  RiverCourse course;
+  float* baseChange;     // riverOnBaseGrid: the cut and the water on the 100 x 100 base grid
+  float* baseWater;
+  uint32_t finalState;   // the random state after every draw of the generation
+};
+
+// Follows the passes and the river's draws as the plain generation takes them.
+// False when a pass's lattice could never be held (frequency of 2^31 and above)
+// or memory runs out.
+bool PlanSynthesis(const TerrainSettings& settings, int64_t terrainWidth, int64_t terrainDepth,
+                   SynthesisPlan* plan);
+void ReleaseSynthesisPlan(SynthesisPlan* plan);
+
+// The lowest and highest height not NaN, and where they are (row * terrainWidth
+// + column): of two equal values (+0 and -0) the earlier one counts, as in a
+// scan in row order with strict comparisons.
+struct HeightRange {
+  bool found;
+  float low;
+  float high;
+  int64_t lowAt;
+  int64_t highAt;
+};
+
+void MergeHeightRange(HeightRange* into, const HeightRange& from);
+
+// The units of work (blocks x passes) SynthesizeRect adds to control->workDone for rect.
+int64_t RectWorkUnits(const SynthesisPlan& plan, TerrainRect rect);
+
+struct RectOutput {
+  float* heights;      // rect.width x rect.depth
+  float* water;        // the same, or null
+  HeightRange* range;  // or null
+};
+
+// Computes rect (already checked) of the planned terrain. xWalks / zWalks hold,
+// per planned pass, the spline walk at column rect.x0 / row rect.z0 and are moved
+// past the rectangle; null walks from column and row 0 here. threads 0: every core.
+bool SynthesizeRect(const SynthesisPlan& plan, TerrainRect rect, SplineWalk* xWalks,
+                    SplineWalk* zWalks, int threads, RectOutput output, SynthesisControl* control);
+
+// The kernels the next synthesis uses (see SelectTerrainSimd).
+const SynthesisKernels* SelectedKernels();
