@@ -7,6 +7,7 @@
 
 #include <clocale>
 #include <cstring>
+#include <dlfcn.h>
 #include <string>
 #include <unistd.h>
 
@@ -83,6 +84,35 @@ bool ReturnPath(OPENFILENAMEA* dialog, const std::string& path) {
   return true;
 }
 
+// FLTK's chooser is GTK's where GTK is installed, and GTK's loop lets nothing of FLTK's run: neither
+// the program's windows nor its queued messages nor its timers. A timeout in GTK's main context lets
+// FLTK check every 50 ms while the chooser is open (FLTK's own chooser, without GTK, waits in FLTK).
+class FltkDuringGtk {
+ public:
+  FltkDuringGtk() {
+    glib_ = dlopen("libglib-2.0.so.0", RTLD_LAZY | RTLD_LOCAL);
+    if (glib_ == nullptr) return;
+    auto add = reinterpret_cast<unsigned (*)(unsigned, int (*)(void*), void*)>(dlsym(glib_, "g_timeout_add"));
+    remove_ = reinterpret_cast<int (*)(unsigned)>(dlsym(glib_, "g_source_remove"));
+    if (add != nullptr && remove_ != nullptr) source_ = add(50, Check, nullptr);
+  }
+  ~FltkDuringGtk() {
+    if (source_ != 0) remove_(source_);
+    if (glib_ != nullptr) dlclose(glib_);
+  }
+  FltkDuringGtk(const FltkDuringGtk&) = delete;
+  FltkDuringGtk& operator=(const FltkDuringGtk&) = delete;
+
+ private:
+  static int Check(void*) {
+    Fl::check();  // FLTK's events and timeouts, then the program's queue (RunNestedLoop's check)
+    return 1;     // again in 50 ms
+  }
+  void* glib_ = nullptr;
+  int (*remove_)(unsigned) = nullptr;
+  unsigned source_ = 0;
+};
+
 }  // namespace
 
 BOOL GetSaveFileNameA(LPOPENFILENAMEA dialog) {
@@ -109,7 +139,10 @@ BOOL GetSaveFileNameA(LPOPENFILENAMEA dialog) {
   // The chooser may start GTK, which sets the locale; the program's numbers are read in the C locale.
   const std::string locale = std::setlocale(LC_ALL, nullptr);
   int result = -1;
-  RunNestedLoop([&] { result = chooser.show(); });
+  RunNestedLoop([&] {
+    FltkDuringGtk fltkGoesOn;
+    result = chooser.show();
+  });
   std::setlocale(LC_ALL, locale.c_str());
   if (disabledOwner && IsWindow(owner)) EnableWindow(owner, TRUE);
 

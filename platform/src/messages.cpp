@@ -88,6 +88,10 @@ void DeliverDuringNestedLoop(void*) {
   delivering = false;
 }
 
+constexpr double kNestedLoopTickSeconds = 0.05;
+
+void NestedLoopTick(void*) { Fl::repeat_timeout(kNestedLoopTickSeconds, NestedLoopTick); }
+
 }  // namespace
 
 void MarkLayerThread() { (void)LayerThread(); }
@@ -124,9 +128,11 @@ void RunNestedLoop(const std::function<void()>& loop) {
     Fl::add_check(DeliverDuringNestedLoop);
     checking = true;
   }
-  ++Platform().nestedLoops;
+  // GTK's loop (a native file chooser) lets FLTK check only when FLTK has something due: a
+  // timeout keeps something due while the loop runs, and only then.
+  if (Platform().nestedLoops++ == 0) Fl::add_timeout(kNestedLoopTickSeconds, NestedLoopTick);
   loop();
-  --Platform().nestedLoops;
+  if (--Platform().nestedLoops == 0) Fl::remove_timeout(NestedLoopTick);
 }
 
 BOOL PeekMessageA(LPMSG message, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage) {

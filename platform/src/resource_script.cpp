@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <strings.h>
 
 namespace {
@@ -47,6 +48,7 @@ const NamedValue kStyleNames[] = {
     {"WS_OVERLAPPEDWINDOW", WS_OVERLAPPEDWINDOW},
     {"WS_EX_TOOLWINDOW", WS_EX_TOOLWINDOW}, {"WS_EX_CLIENTEDGE", WS_EX_CLIENTEDGE},
     {"DS_SETFONT", DS_SETFONT},         {"DS_MODALFRAME", DS_MODALFRAME},
+    {"DS_CENTER", DS_CENTER},           {"PBS_SMOOTH", 0x01},
     {"BS_PUSHBUTTON", BS_PUSHBUTTON},   {"BS_DEFPUSHBUTTON", BS_DEFPUSHBUTTON},
     {"BS_CHECKBOX", BS_CHECKBOX},       {"BS_AUTOCHECKBOX", BS_AUTOCHECKBOX},
     {"BS_RADIOBUTTON", BS_RADIOBUTTON}, {"BS_AUTORADIOBUTTON", BS_AUTORADIOBUTTON},
