@@ -3,12 +3,10 @@
 
 #include <cstdint>
 
+#include "render/mesh_sample.h"  // GridCoordinate, for the point display
+
 struct TerrainGrid;
 
 // One quad strip per column pair, coloured by height and tinted where the
 // water exceeds 0.4; flat nonzero lays the mesh in the plane y = 0.
 void BuildTerrainList(const TerrainGrid* grid, int32_t flat);
-
-// Position of a column (or row) index along an axis of the given extent and
-// sample count, at double precision: from -extent / 2 in steps of extent / count.
-double GridCoordinate(float extent, int32_t index, int32_t count);

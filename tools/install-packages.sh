@@ -9,6 +9,8 @@ packages=(
   libfltk1.3-dev libx11-dev libgl-dev libosmesa6-dev libstb-dev
   xvfb xauth xdotool x11-utils imagemagick libgtk2.0-0
   dpkg-dev file desktop-file-utils librsvg2-bin icoutils man-db
+  libspng-dev libcli11-dev libz-mingw-w64-dev
+  assimp-utils libtinygltf-dev
 )
 
 missing=()

@@ -1,101 +1,136 @@
-// koravel-export: generates one terrain as the viewer's "Generate" does and writes its fields out.
+// koravel-export: generates a terrain (or a tile of it) as the viewer's "Generate" does and writes it out.
+#include <CLI/CLI.hpp>
+
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <climits>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <thread>
 
+#include "export/export_control.h"
+#include "export/export_job.h"
+#include "koravel_version.h"
 #include "panel/field_text.h"
+#include "platform/console/console.h"
 #include "terrain/generation_limits.h"
-#include "terrain/terrain_grid.h"
-#include "terrain/terrain_synthesis.h"
 
-static const char kUsage[] =
-    "usage: koravel-export [--seed N] [--height F] [--init-freq N] [--freq-scale N]\n"
-    "                      [--pass-height-scale F] [--passes N] [--river]\n"
-    "                      [--heights FILE] [--water FILE]\n"
-    "Generates a 100 x 100 terrain over 150 x 150 units, as the viewer's \"Generate\" does,\n"
-    "prints its height range and writes the fields as raw little-endian 32-bit floats\n"
-    "(element column + row x 100).\n";
+#ifdef KORAVEL_EXPORT_PICTURES
+#include "export/picture.h"
+static const PictureWriter kPictureWriter = WriteTerrainPicture;
+#else
+static const PictureWriter kPictureWriter = nullptr;
+#endif
 
-struct ExportOptions {
-  int32_t seed;
-  float terrainHeight;
-  int32_t initFreq;
-  int32_t freqScale;
-  float passHeightScale;
-  int32_t passCount;
-  bool river;
-  const char* heightsPath;
-  const char* waterPath;
+namespace {
+
+const char kProgram[] = "koravel-export";
+
+const char kDescription[] =
+    "Generates one terrain exactly as the viewer's \"Generate\" does, at any size or as a tile of a\n"
+    "larger one, prints the generated samples' height range and writes the requested files.\n"
+    "Numbers may have spaces around them; whole numbers must fit in 32 bits.";
+
+const char kFooter[] =
+    "Formats, by the file name's extension:\n"
+    "  --heights  .png: 16-bit grey, floor((h - lo) / (hi - lo) x 65535 + 0.5), lo and hi the height\n"
+    "             range (or --range); .r16: the same values as raw little-endian 16-bit; anything\n"
+    "             else: raw little-endian 32-bit floats. Row 0 (z = -75) first.\n"
+    "  --water    .png: 8-bit grey, min(255, floor(w x 255 + 0.5)); anything else: raw floats.\n"
+    "  --colour   .png: 8-bit RGB in the colours of the solid mesh.\n"
+    "  --mesh     .obj or .glb (glTF 2.0): a vertex per sample with colour and normal.\n"
+    "  --render   .png: the viewer's picture of the terrain.\n"
+    "A tile's scaled formats share the whole terrain's range: pass the range that --range-only prints\n"
+    "as --range LO,HI, or it is worked out for every tile.\n"
+    "Exit codes: 0 done, 2 a usage error or a refused shape, 1 a file that cannot be written or memory\n"
+    "that cannot be had, 130 interrupted (Ctrl+C): an interrupted run leaves no file behind.";
+
+// The options as typed: numbers are read by our own strict rules after parsing.
+struct CommandLine {
+  std::string seed, height, initFreq, freqScale, passHeightScale, passes;
+  bool river = false;
+  std::string width, depth, size, tile, threads, range;
+  bool rangeOnly = false;
+  std::string heights, water, colour, mesh, render;
+  bool flat = false;
+  std::string view, pitch, yaw, zoom;
+  bool wire = false;
 };
 
-static int UsageError(const char* format, const char* detail) {
-  fprintf(stderr, "koravel-export: ");
-  fprintf(stderr, format, detail);
-  fprintf(stderr, "\n%s", kUsage);
+int UsageError(const std::string& message) {
+  fprintf(stderr, "%s: %s\nusage: %s [options]; %s --help lists them\n", kProgram, message.c_str(), kProgram,
+          kProgram);
   return 2;
 }
 
-static bool ReadInt(const char* text, int32_t* value) {
-  const char* end = nullptr;
-  const int32_t parsed = ParseFieldInt(text, &end);
-  if (end == text || *end != '\0') return false;
-  errno = 0;
-  const long long wide = strtoll(text, nullptr, 10);
-  if (errno == ERANGE || wide < INT32_MIN || wide > INT32_MAX) return false;
-  *value = parsed;
-  return true;
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-static bool ReadReal(const char* text, float* value) {
-  const char* end = nullptr;
-  const float parsed = ParseFieldFloat(text, &end);
-  if (end == text || *end != '\0') return false;
-  *value = parsed;
-  return true;
+// The text without the spaces around it: ' 5' and '5 ' read alike.
+std::string Trimmed(const std::string& text) {
+  size_t begin = 0, end = text.size();
+  while (begin < end && IsSpace(text[begin])) ++begin;
+  while (end > begin && IsSpace(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
 }
 
-// Returns 0 when the options were read, else the exit code to end with.
-static int ReadOptions(int argc, char** argv, ExportOptions* options) {
-  for (int i = 1; i < argc; ++i) {
-    const char* name = argv[i];
-    if (strcmp(name, "--help") == 0) {
-      printf("%s", kUsage);
-      exit(0);
-    }
-    if (strcmp(name, "--river") == 0) {
-      options->river = true;
-      continue;
-    }
-    int32_t* intTarget = nullptr;
-    float* realTarget = nullptr;
-    const char** pathTarget = nullptr;
-    if (strcmp(name, "--seed") == 0) intTarget = &options->seed;
-    else if (strcmp(name, "--init-freq") == 0) intTarget = &options->initFreq;
-    else if (strcmp(name, "--freq-scale") == 0) intTarget = &options->freqScale;
-    else if (strcmp(name, "--passes") == 0) intTarget = &options->passCount;
-    else if (strcmp(name, "--height") == 0) realTarget = &options->terrainHeight;
-    else if (strcmp(name, "--pass-height-scale") == 0) realTarget = &options->passHeightScale;
-    else if (strcmp(name, "--heights") == 0) pathTarget = &options->heightsPath;
-    else if (strcmp(name, "--water") == 0) pathTarget = &options->waterPath;
-    else return UsageError("unknown option '%s'", name);
-
-    if (i + 1 >= argc) return UsageError("%s needs a value", name);
-    const char* value = argv[++i];
-    if (intTarget && !ReadInt(value, intTarget)) {
-      return UsageError("'%s' is not a 32-bit whole number", value);
-    }
-    if (realTarget && !ReadReal(value, realTarget)) {
-      return UsageError("'%s' is not a decimal number", value);
-    }
-    if (pathTarget) *pathTarget = value;
+// A whole number in lowest .. highest, in decimal with an optional sign and nothing else.
+bool ReadWhole(const std::string& raw, int64_t lowest, int64_t highest, int64_t* value) {
+  const std::string text = Trimmed(raw);
+  size_t at = 0;
+  const bool negative = at < text.size() && text[at] == '-';
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+  if (at == text.size()) return false;
+  uint64_t magnitude = 0;
+  for (; at < text.size(); ++at) {
+    if (text[at] < '0' || text[at] > '9') return false;
+    magnitude = magnitude * 10 + static_cast<uint64_t>(text[at] - '0');
+    if (magnitude > (1ull << 62)) return false;
   }
-  return 0;
+  const int64_t signedValue = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+  if (signedValue < lowest || signedValue > highest) return false;
+  *value = signedValue;
+  return true;
+}
+
+bool ReadInt32(const std::string& text, int32_t* value) {
+  int64_t wide = 0;
+  if (!ReadWhole(text, INT32_MIN, INT32_MAX, &wide)) return false;
+  // The panel's own reading, so both take a field the same way.
+  *value = ParseFieldInt(Trimmed(text).c_str(), nullptr);
+  return *value == wide;
+}
+
+// A decimal number read as the panel reads its real fields; nothing else may follow.
+bool ReadReal(const std::string& raw, float* value) {
+  const std::string text = Trimmed(raw);
+  const char* end = nullptr;
+  const float parsed = ParseFieldFloat(text.c_str(), &end);
+  if (text.empty() || end != text.c_str() + text.size()) return false;
+  *value = parsed;
+  return true;
+}
+
+// Splits "a,b,c" (or "WxH" with separator 'x') into its fields.
+std::vector<std::string> Fields(const std::string& text, char separator) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (size_t at = 0; at <= text.size(); ++at) {
+    if (at == text.size() || text[at] == separator || (separator == 'x' && text[at] == 'X')) {
+      fields.push_back(text.substr(start, at - start));
+      start = at + 1;
+    }
+  }
+  return fields;
 }
 
 // The option that sets each checked field, for messages.
-static const char* OptionOf(GenerationField field) {
+const char* OptionOf(GenerationField field) {
   switch (field) {
     case kFieldTerrainHeight: return "--height";
     case kFieldPassHeightScale: return "--pass-height-scale";
@@ -107,63 +142,258 @@ static const char* OptionOf(GenerationField field) {
   return "";
 }
 
-// Writes count floats as little-endian 32-bit words; reports failures on stderr.
-static bool WriteField(const char* path, const float* values, int64_t count) {
-  FILE* file = fopen(path, "wb");
-  if (!file) {
-    fprintf(stderr, "koravel-export: cannot write %s: %s\n", path, strerror(errno));
-    return false;
+// Which pass first goes past the highest frequency, and from which options.
+std::string FrequencyMessage(const TerrainSettings& s) {
+  float freq = s.initFreq;
+  std::string frequencies;
+  for (int32_t pass = 1; pass <= s.passCount; ++pass) {
+    char number[32];
+    snprintf(number, sizeof number, "%.9g", static_cast<double>(freq));
+    if (pass <= 2) frequencies += std::string(pass > 1 ? ", " : "") + number;
+    if (freq > kMaxFrequency) {
+      char text[512];
+      snprintf(text, sizeof text,
+               "the passes %s, ... come from --init-freq %.9g and --freq-scale %.9g: pass %d of %d reaches "
+               "frequency %s, above the highest allowed, %.0f; lower --init-freq or --freq-scale, or use "
+               "fewer --passes",
+               frequencies.c_str(), static_cast<double>(s.initFreq), static_cast<double>(s.freqScale), pass,
+               s.passCount, number, static_cast<double>(kMaxFrequency));
+      return text;
+    }
+    freq = static_cast<float>(static_cast<double>(freq) + static_cast<double>(s.freqScale));
   }
-  bool written = true;
-  for (int64_t i = 0; i < count && written; ++i) {
-    uint32_t bits;
-    memcpy(&bits, &values[i], sizeof bits);
-    const unsigned char bytes[4] = {
-        static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
-        static_cast<unsigned char>(bits >> 16), static_cast<unsigned char>(bits >> 24)};
-    written = fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
-  }
-  const int writeError = written ? 0 : errno;
-  if (fclose(file) != 0 && written) {
-    written = false;
-    fprintf(stderr, "koravel-export: cannot write %s: %s\n", path, strerror(errno));
-  } else if (!written) {
-    fprintf(stderr, "koravel-export: cannot write %s: %s\n", path, strerror(writeError));
-  }
-  return written;
+  return "--freq-scale: a pass goes past the highest frequency allowed";
 }
 
-int main(int argc, char** argv) {
-  ExportOptions options = {0, 8.0f, 4, 6, 0.4f, 5, false, nullptr, nullptr};
-  const int optionsResult = ReadOptions(argc, argv, &options);
-  if (optionsResult != 0) return optionsResult;
+// Fills the request from the options; returns 0, or the exit code to end with.
+int ReadRequest(const CommandLine& line, ExportRequest* request, bool* rangeOnly) {
+  TerrainSettings& s = request->settings;
+  int32_t initFreq = 4, freqScale = 6;
+  if (!line.seed.empty() && !ReadInt32(line.seed, &s.seed)) return UsageError("--seed: '" + line.seed + "' is not a 32-bit whole number");
+  if (!line.initFreq.empty() && !ReadInt32(line.initFreq, &initFreq)) return UsageError("--init-freq: '" + line.initFreq + "' is not a 32-bit whole number");
+  if (!line.freqScale.empty() && !ReadInt32(line.freqScale, &freqScale)) return UsageError("--freq-scale: '" + line.freqScale + "' is not a 32-bit whole number");
+  if (!line.passes.empty() && !ReadInt32(line.passes, &s.passCount)) return UsageError("--passes: '" + line.passes + "' is not a 32-bit whole number");
+  if (!line.height.empty() && !ReadReal(line.height, &s.terrainHeight)) return UsageError("--height: '" + line.height + "' is not a decimal number");
+  if (!line.passHeightScale.empty() && !ReadReal(line.passHeightScale, &s.passHeightScale)) return UsageError("--pass-height-scale: '" + line.passHeightScale + "' is not a decimal number");
+  s.initFreq = static_cast<float>(initFreq);
+  s.freqScale = static_cast<float>(freqScale);
+  s.river = line.river ? 1 : 0;
 
-  const float freqScale = static_cast<float>(options.freqScale);
-  const float initFreq = static_cast<float>(options.initFreq);
-  const GenerationCheck check = CheckGenerationParameters(
-      options.terrainHeight, options.passHeightScale, freqScale, initFreq, options.passCount);
-  if (check.field != kFieldNone) {
-    fprintf(stderr, "koravel-export: %s: %s\n", OptionOf(check.field), check.message);
+  const GenerationCheck check = CheckGenerationParameters(s.terrainHeight, s.passHeightScale, s.freqScale, s.initFreq, s.passCount);
+  if (check.field == kFieldFreqScale) return UsageError(FrequencyMessage(s));
+  if (check.field != kFieldNone) return UsageError(std::string(OptionOf(check.field)) + ": " + check.message);
+
+  int64_t side = 0;
+  if (!line.size.empty()) {
+    if (!ReadWhole(line.size, 1, kMaxTerrainSide, &side)) return UsageError("--size: '" + line.size + "' is not a side of 1 to " + std::to_string(kMaxTerrainSide) + " samples");
+    request->terrainWidth = request->terrainDepth = side;
+  }
+  if (!line.width.empty() && !ReadWhole(line.width, 1, kMaxTerrainSide, &request->terrainWidth)) return UsageError("--width: '" + line.width + "' is not a side of 1 to " + std::to_string(kMaxTerrainSide) + " samples");
+  if (!line.depth.empty() && !ReadWhole(line.depth, 1, kMaxTerrainSide, &request->terrainDepth)) return UsageError("--depth: '" + line.depth + "' is not a side of 1 to " + std::to_string(kMaxTerrainSide) + " samples");
+  request->rect = {0, 0, request->terrainWidth, request->terrainDepth};
+  if (!line.tile.empty()) {
+    const std::vector<std::string> f = Fields(line.tile, ',');
+    TerrainRect& r = request->rect;
+    if (f.size() != 4 || !ReadWhole(f[0], 0, INT64_MAX / 4, &r.x0) || !ReadWhole(f[1], 0, INT64_MAX / 4, &r.z0) ||
+        !ReadWhole(f[2], 1, INT64_MAX / 4, &r.width) || !ReadWhole(f[3], 1, INT64_MAX / 4, &r.depth)) {
+      return UsageError("--tile: '" + line.tile + "' is not X0,Z0,W,H (whole numbers, W and H at least 1)");
+    }
+    request->tile = true;
+  }
+  char message[256];
+  if (!CheckTerrainRect(request->terrainWidth, request->terrainDepth, request->rect, message, sizeof message)) {
+    return UsageError(std::string(line.tile.empty() ? "--width/--depth" : "--tile") + ": " + message);
+  }
+  if (!line.threads.empty()) {
+    int64_t threads = 0;
+    if (!ReadWhole(line.threads, 1, 1024, &threads)) return UsageError("--threads: '" + line.threads + "' is not a count of 1 to 1024");
+    request->threads = static_cast<int>(threads);
+  }
+  if (!line.range.empty()) {
+    const std::vector<std::string> f = Fields(line.range, ',');
+    if (f.size() != 2 || !ReadReal(f[0], &request->rangeLow) || !ReadReal(f[1], &request->rangeHigh) ||
+        !(request->rangeLow <= request->rangeHigh)) {
+      return UsageError("--range: '" + line.range + "' is not LO,HI (two decimal numbers, LO not above HI)");
+    }
+    request->rangeGiven = true;
+  }
+  *rangeOnly = line.rangeOnly;
+  const bool anyFile = !line.heights.empty() || !line.water.empty() || !line.colour.empty() || !line.mesh.empty() ||
+                       !line.render.empty();
+  if (line.rangeOnly && (anyFile || !line.range.empty() || !line.tile.empty())) {
+    return UsageError("--range-only writes no file and takes no --range or --tile");
+  }
+  if (!line.size.empty() && (!line.width.empty() || !line.depth.empty())) {
+    return UsageError("--size sets both --width and --depth: give one or the others");
+  }
+  if (line.render.empty() && (!line.view.empty() || !line.pitch.empty() || !line.yaw.empty() ||
+                              !line.zoom.empty() || line.wire)) {
+    return UsageError("--view, --pitch, --yaw, --zoom and --wire go with --render");
+  }
+  if (line.flat && line.mesh.empty() && line.render.empty()) return UsageError("--flat goes with --mesh or --render");
+
+  request->heightsPath = line.heights;
+  request->heightsFormat = HeightFormatOfPath(line.heights);
+  request->waterPath = line.water;
+  request->waterFormat = WaterFormatOfPath(line.water);
+  request->colourPath = line.colour;
+  if (!line.colour.empty() && HeightFormatOfPath(line.colour) != kHeightsPng16) return UsageError("--colour: '" + line.colour + "' does not end in .png");
+  request->meshPath = line.mesh;
+  if (!line.mesh.empty() && !MeshFormatOfPath(line.mesh, &request->meshFormat)) return UsageError("--mesh: '" + line.mesh + "' ends neither in .obj nor in .glb");
+  request->picturePath = line.render;
+  if (!line.render.empty() && HeightFormatOfPath(line.render) != kHeightsPng16) return UsageError("--render: '" + line.render + "' does not end in .png");
+  request->flat = line.flat;
+
+  PictureView& view = request->view;
+  if (!line.view.empty()) {
+    const std::vector<std::string> f = Fields(line.view, 'x');
+    int64_t w = 0, h = 0;
+    if (f.size() != 2 || !ReadWhole(f[0], 1, kMaxPictureSide, &w) || !ReadWhole(f[1], 1, kMaxPictureSide, &h)) {
+      return UsageError("--view: '" + line.view + "' is not WxH, 1 to " + std::to_string(kMaxPictureSide) + " pixels a side");
+    }
+    view.width = static_cast<int32_t>(w);
+    view.height = static_cast<int32_t>(h);
+  }
+  if (!line.pitch.empty() && !ReadReal(line.pitch, &view.pitch)) return UsageError("--pitch: '" + line.pitch + "' is not a decimal number");
+  if (!line.yaw.empty() && !ReadReal(line.yaw, &view.yaw)) return UsageError("--yaw: '" + line.yaw + "' is not a decimal number");
+  if (!line.zoom.empty() && !ReadReal(line.zoom, &view.zoom)) return UsageError("--zoom: '" + line.zoom + "' is not a decimal number");
+  view.wire = line.wire;
+  return 0;
+}
+
+// Parses argv into line with CLI11, the one place it is called: it reports through exceptions.
+// Returns -1 to go on, or the exit code to end with (help and version end with 0).
+int ParseCommandLine(int argc, char** argv, CommandLine* line) {
+  try {
+    CLI::App app(kDescription, kProgram);
+    app.footer(kFooter);
+    app.set_version_flag("--version", KORAVEL_VERSION, "Print the version and exit");
+    auto add = [&](const char* name, std::string* target, const char* type, const char* what, const char* group) {
+      app.add_option(name, *target, what)->type_name(type)->group(group);
+    };
+    add("--seed", &line->seed, "N", "Random seed, a whole number (default 0)", "Terrain");
+    add("--height", &line->height, "F", "Terrain height, the first pass's amplitude (default 8)", "Terrain");
+    add("--init-freq", &line->initFreq, "N", "Lattice frequency of the first pass (default 4)", "Terrain");
+    add("--freq-scale", &line->freqScale, "N", "Added to the frequency after each pass (default 6)", "Terrain");
+    add("--pass-height-scale", &line->passHeightScale, "F", "Amplitude factor from pass to pass (default 0.4)", "Terrain");
+    add("--passes", &line->passes, "N", "Number of passes (default 5)", "Terrain");
+    app.add_flag("--river", line->river, "Carve a river")->group("Terrain");
+    add("--size", &line->size, "N", "Samples a side, both ways (default 100)", "Size");
+    add("--width", &line->width, "W", "Samples along x (default 100)", "Size");
+    add("--depth", &line->depth, "D", "Samples along z (default 100)", "Size");
+    add("--tile", &line->tile, "X0,Z0,W,H", "Write only columns X0 .. X0+W-1 and rows Z0 .. Z0+H-1", "Size");
+    add("--threads", &line->threads, "N", "Threads to generate with (default: every core)", "Size");
+    add("--range", &line->range, "LO,HI", "Scale heights and colours to LO .. HI instead of the height range", "Size");
+    app.add_flag("--range-only", line->rangeOnly, "Print the whole terrain's height range and write nothing")->group("Size");
+    add("--heights", &line->heights, "FILE", "Heights: .png, .r16 or raw floats", "Files");
+    add("--water", &line->water, "FILE", "Water: .png or raw floats", "Files");
+    add("--colour", &line->colour, "FILE.png", "Colour map", "Files");
+    add("--mesh", &line->mesh, "FILE", "Mesh: .obj or .glb", "Files");
+    add("--render", &line->render, "FILE.png", "The viewer's picture of the terrain", "Files");
+    app.add_flag("--flat", line->flat, "Lay the mesh and the picture's solid terrain in the plane y = 0")->group("Files");
+    add("--view", &line->view, "WxH", "Picture size in pixels (default 800x541)", "Picture");
+    add("--pitch", &line->pitch, "F", "Tilt in degrees (default 10)", "Picture");
+    add("--yaw", &line->yaw, "F", "Turn in degrees (default 0)", "Picture");
+    add("--zoom", &line->zoom, "F", "Scale (default 1)", "Picture");
+    app.add_flag("--wire", line->wire, "Draw the points, as the viewer's \"Wire\"")->group("Picture");
+    try {
+      app.parse(argc, argv);
+    } catch (const CLI::Success& done) {
+      return app.exit(done);
+    } catch (const CLI::ParseError& error) {
+      return UsageError(error.what());
+    }
+  } catch (const std::exception& error) {
+    fprintf(stderr, "%s: %s\n", kProgram, error.what());
     return 2;
   }
+  // An option's name is never taken for a value, not even after '='.
+  const std::string* values[] = {&line->seed, &line->height, &line->initFreq, &line->freqScale,
+                                 &line->passHeightScale, &line->passes, &line->width, &line->depth,
+                                 &line->size, &line->tile, &line->threads, &line->range, &line->heights,
+                                 &line->water, &line->colour, &line->mesh, &line->render, &line->view,
+                                 &line->pitch, &line->yaw, &line->zoom};
+  for (const std::string* value : values) {
+    if (value->compare(0, 2, "--") == 0) {
+      return UsageError("'" + *value + "' is an option, not a value (a file of that name can be given as ./" +
+                        *value + ")");
+    }
+  }
+  return -1;
+}
 
-  TerrainGrid* grid = static_cast<TerrainGrid*>(calloc(1, sizeof(TerrainGrid)));
-  if (!grid || !CreateTerrainGrid(grid, 100, 100, 150.0f, 150.0f, options.terrainHeight) ||
-      !SynthesizeTerrain(grid, options.seed, options.passHeightScale, freqScale, initFreq,
-                         options.passCount, options.river ? 1 : 0)) {
-    fprintf(stderr, "koravel-export: out of memory while generating the terrain\n");
-    DestroyTerrainGrid(grid);
+// Ctrl+C cancels the export, which then removes what it has started.
+ExportControl* interruptible = nullptr;
+
+extern "C" void OnInterrupt(int) {
+  if (interruptible != nullptr) CancelExport(interruptible);
+}
+
+// Shows progress on a terminal once a run has taken a second: percentage, rate, time left.
+void ShowProgress(const ExportControl* control, const std::atomic<bool>* finished) {
+  const auto start = std::chrono::steady_clock::now();
+  bool shown = false;
+  while (!finished->load()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (seconds < 1.0 || finished->load()) continue;
+    const double fraction = ExportFraction(*control);
+    const double rate = fraction * static_cast<double>(control->workTotal.load()) / seconds;
+    char left[32] = "";
+    if (fraction > 0.0) snprintf(left, sizeof left, ", %.0f s left", seconds * (1.0 - fraction) / fraction);
+    fprintf(stderr, "\r%s: %3.0f%%, %.1f M samples/s%s   ", kProgram, fraction * 100.0, rate / 1e6, left);
+    fflush(stderr);
+    shown = true;
+  }
+  if (shown) fprintf(stderr, "\r%60s\r", "");
+}
+
+int ExitCodeOf(ExportStatus status) {
+  if (status == kExportRefused) return 2;
+  return status == kExportCancelled ? 130 : 1;  // cancelled only by Ctrl+C, as shells count it
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CommandLine line;
+  const int parsed = ParseCommandLine(argc, argv, &line);
+  if (parsed >= 0) {
+    if (fflush(stdout) == 0 && !ferror(stdout)) return parsed;
+    fprintf(stderr, "%s: cannot write to standard output: %s\n", kProgram, strerror(errno));
     return 1;
   }
 
-  const int64_t samples = static_cast<int64_t>(grid->width) * grid->depth;
-  bool written = true;
-  if (options.heightsPath) written = WriteField(options.heightsPath, grid->heights, samples) && written;
-  if (options.waterPath) written = WriteField(options.waterPath, grid->water, samples) && written;
-  if (written) {
-    printf("minHeight %.9g maxHeight %.9g\n", static_cast<double>(grid->minHeight),
-           static_cast<double>(grid->maxHeight));
+  ExportRequest request;
+  bool rangeOnly = false;
+  const int read = ReadRequest(line, &request, &rangeOnly);
+  if (read != 0) return read;
+  request.threads = request.threads > 0 ? request.threads : static_cast<int>(std::thread::hardware_concurrency());
+
+  ExportControl control;
+  interruptible = &control;
+  std::signal(SIGINT, OnInterrupt);
+  std::atomic<bool> finished{false};
+  std::thread progress;
+  if (StandardErrorIsTerminal()) progress = std::thread(ShowProgress, &control, &finished);
+  ExportOutcome outcome;
+  const bool done = rangeOnly ? FindWholeTerrainRange(request, &control, &outcome)
+                              : RunExport(request, &control, kPictureWriter, &outcome);
+  finished = true;
+  if (progress.joinable()) progress.join();
+  interruptible = nullptr;
+  if (!done) {
+    fprintf(stderr, "%s: %s\n", kProgram, outcome.message.c_str());
+    return ExitCodeOf(outcome.status);
   }
-  DestroyTerrainGrid(grid);
-  return written ? 0 : 1;
+
+  errno = 0;
+  const bool printed = printf("minHeight %.9g maxHeight %.9g\n", static_cast<double>(outcome.minHeight),
+                              static_cast<double>(outcome.maxHeight)) > 0;
+  if (!printed || fflush(stdout) != 0 || ferror(stdout)) {
+    fprintf(stderr, "%s: cannot write the height range to standard output: %s\n", kProgram,
+            errno != 0 ? strerror(errno) : "write error");
+    return 1;
+  }
+  return 0;
 }

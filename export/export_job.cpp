@@ -1,0 +1,327 @@
+// One export: generate a terrain (or a tile of it) and write the requested files, all or nothing.
+#include "export/export_job.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "export/export_control.h"
+#include "export/export_field.h"
+#include "export/output_file.h"
+#include "export/png_writer.h"
+#include "export/sample_formats.h"
+#include "koravel_version.h"
+#include "terrain/generation_limits.h"
+
+double ExportFraction(const ExportControl& control) {
+  const int64_t total = control.workTotal.load();
+  if (total <= 0) return 0.0;
+  double done = static_cast<double>(control.workDone.load());
+  const int64_t share = control.synthesisShare.load();
+  const int64_t synthesisTotal = control.synthesis.workTotal.load();
+  if (share > 0 && synthesisTotal > 0) {
+    const double part = static_cast<double>(control.synthesis.workDone.load()) / static_cast<double>(synthesisTotal);
+    done += static_cast<double>(share) * std::min(1.0, part);
+  }
+  return std::min(1.0, done / static_cast<double>(total));
+}
+
+static std::string LowerExtension(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  const size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  std::string extension = path.substr(dot);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
+HeightFormat HeightFormatOfPath(const std::string& path) {
+  const std::string extension = LowerExtension(path);
+  if (extension == ".png") return kHeightsPng16;
+  if (extension == ".r16") return kHeightsR16;
+  return kHeightsFloat;
+}
+
+WaterFormat WaterFormatOfPath(const std::string& path) {
+  return LowerExtension(path) == ".png" ? kWaterPng8 : kWaterFloat;
+}
+
+bool MeshFormatOfPath(const std::string& path, MeshFormat* format) {
+  const std::string extension = LowerExtension(path);
+  if (extension == ".obj") *format = kMeshObj;
+  else if (extension == ".glb") *format = kMeshGlb;
+  else return false;
+  return true;
+}
+
+std::string ExportGenerator() {
+  return std::string("Koravel ") + KORAVEL_VERSION;
+}
+
+std::string TerrainOptionsText(const ExportRequest& request) {
+  const TerrainSettings& s = request.settings;
+  std::string text = "--seed " + std::to_string(s.seed) + " --height " + FloatText(s.terrainHeight) +
+                     " --pass-height-scale " + FloatText(s.passHeightScale) + " --freq-scale " +
+                     FloatText(s.freqScale) + " --init-freq " + FloatText(s.initFreq) + " --passes " +
+                     std::to_string(s.passCount);
+  if (s.river == 1) text += " --river";
+  text += " --width " + std::to_string(request.terrainWidth) + " --depth " + std::to_string(request.terrainDepth);
+  if (request.tile) {
+    text += " --tile " + std::to_string(request.rect.x0) + "," + std::to_string(request.rect.z0) + "," +
+            std::to_string(request.rect.width) + "," + std::to_string(request.rect.depth);
+  }
+  return text;
+}
+
+namespace {
+
+bool Refuse(ExportOutcome* outcome, ExportStatus status, const std::string& message) {
+  outcome->status = status;
+  outcome->message = message;
+  return false;
+}
+
+// One requested file and how to write it.
+struct PlannedFile {
+  std::string path;
+  int64_t work;
+  std::function<bool(OutputFile*)> write;
+};
+
+bool Whole(const ExportRequest& request) {
+  return !request.tile || (request.rect.x0 == 0 && request.rect.z0 == 0 &&
+                           request.rect.width == request.terrainWidth && request.rect.depth == request.terrainDepth);
+}
+
+// The samples a mesh reads: rect and one more on each side where the terrain goes on.
+TerrainRect WithMargin(const TerrainRect& rect, int64_t terrainWidth, int64_t terrainDepth) {
+  TerrainRect block = rect;
+  if (block.x0 > 0) --block.x0, ++block.width;
+  if (block.z0 > 0) --block.z0, ++block.depth;
+  if (block.x0 + block.width < terrainWidth) ++block.width;
+  if (block.z0 + block.depth < terrainDepth) ++block.depth;
+  return block;
+}
+
+std::string MiB(uint64_t bytes) {
+  return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MiB";
+}
+
+std::vector<PngText> PngTexts(const ExportRequest& request, const ExportField& field, const std::string& what) {
+  return {
+      {"Software", ExportGenerator()},
+      {"Description", what},
+      {"Koravel options", TerrainOptionsText(request)},
+      {"Koravel height range", FloatText(field.low) + " " + FloatText(field.high)},
+  };
+}
+
+}  // namespace
+
+bool FindWholeTerrainRange(const ExportRequest& request, ExportControl* control, ExportOutcome* outcome) {
+  *outcome = ExportOutcome();
+  const TerrainSettings& settings = request.settings;
+  const GenerationCheck check = CheckGenerationParameters(settings.terrainHeight, settings.passHeightScale,
+                                                          settings.freqScale, settings.initFreq, settings.passCount);
+  if (check.field != kFieldNone) return Refuse(outcome, kExportRefused, check.message);
+  char message[256];
+  const TerrainRect whole = {0, 0, 1, 1};
+  if (!CheckTerrainRect(request.terrainWidth, request.terrainDepth, whole, message, sizeof message)) {
+    return Refuse(outcome, kExportRefused, message);
+  }
+  ExportControl ownControl;
+  if (control == nullptr) control = &ownControl;
+  control->workDone = 0;
+  control->workTotal = request.terrainWidth * request.terrainDepth;
+  control->synthesisShare = request.terrainWidth * request.terrainDepth;
+  float low = 0.0f, high = 0.0f;
+  const bool found = FindTerrainHeightRange(settings, request.terrainWidth, request.terrainDepth, request.threads,
+                                            &low, &high, &control->synthesis);
+  control->synthesisShare = 0;
+  if (ExportCancelled(control)) return Refuse(outcome, kExportCancelled, "cancelled");
+  if (!found) return Refuse(outcome, kExportNoMemory, "the memory to find the terrain's height range cannot be had");
+  control->workDone = control->workTotal.load();
+  outcome->minHeight = outcome->rangeLow = low;
+  outcome->maxHeight = outcome->rangeHigh = high;
+  return true;
+}
+
+bool RunExport(const ExportRequest& request, ExportControl* control, PictureWriter writePicture,
+               ExportOutcome* outcome) {
+  *outcome = ExportOutcome();
+  const TerrainSettings& settings = request.settings;
+  const GenerationCheck check = CheckGenerationParameters(settings.terrainHeight, settings.passHeightScale,
+                                                          settings.freqScale, settings.initFreq, settings.passCount);
+  if (check.field != kFieldNone) return Refuse(outcome, kExportRefused, check.message);
+  const TerrainRect rect = Whole(request) ? TerrainRect{0, 0, request.terrainWidth, request.terrainDepth} : request.rect;
+  char shapeMessage[256];
+  if (!CheckTerrainRect(request.terrainWidth, request.terrainDepth, rect, shapeMessage, sizeof shapeMessage)) {
+    return Refuse(outcome, kExportRefused, shapeMessage);
+  }
+  if (request.rangeGiven && (!std::isfinite(request.rangeLow) || !std::isfinite(request.rangeHigh) ||
+                             request.rangeLow > request.rangeHigh)) {
+    return Refuse(outcome, kExportRefused, "the height range must be two finite numbers, the lower first");
+  }
+  const bool wantMesh = !request.meshPath.empty();
+  const bool wantPicture = !request.picturePath.empty();
+  std::string message;
+  if (wantMesh && !CheckMeshShape(request.meshFormat, rect.width, rect.depth, &message)) {
+    return Refuse(outcome, kExportRefused, request.meshPath + ": " + message);
+  }
+  if (wantPicture) {
+    if (!Whole(request)) return Refuse(outcome, kExportRefused, "a picture shows a whole terrain, not a tile");
+    if (writePicture == nullptr) return Refuse(outcome, kExportRefused, "this program cannot draw pictures");
+    if (rect.width > kMaxPictureTerrainSide || rect.depth > kMaxPictureTerrainSide) {
+      return Refuse(outcome, kExportRefused,
+                    "a picture is drawn from terrains of at most " + std::to_string(kMaxPictureTerrainSide) +
+                        " samples a side");
+    }
+    if (request.view.width < 1 || request.view.height < 1 || request.view.width > kMaxPictureSide ||
+        request.view.height > kMaxPictureSide) {
+      return Refuse(outcome, kExportRefused,
+                    "a picture has 1 to " + std::to_string(kMaxPictureSide) + " pixels a side");
+    }
+  }
+  const std::string* paths[] = {&request.heightsPath, &request.waterPath, &request.colourPath, &request.meshPath,
+                                &request.picturePath};
+  for (size_t i = 0; i < 5; ++i) {
+    for (size_t k = i + 1; k < 5; ++k) {
+      if (!paths[i]->empty() && *paths[i] == *paths[k]) {
+        return Refuse(outcome, kExportRefused, *paths[i] + " is named for two files");
+      }
+    }
+  }
+
+  const bool heightsScaled = !request.heightsPath.empty() && request.heightsFormat != kHeightsFloat;
+  const bool needRange = heightsScaled || !request.colourPath.empty() || wantMesh;
+  const bool needWater = !request.waterPath.empty() || !request.colourPath.empty() || wantMesh || wantPicture;
+  const bool rangeOfWhole = needRange && !request.rangeGiven && !Whole(request);
+  const TerrainRect block = wantMesh ? WithMargin(rect, request.terrainWidth, request.terrainDepth) : rect;
+  if (!CheckTerrainRect(request.terrainWidth, request.terrainDepth, block, shapeMessage, sizeof shapeMessage)) {
+    return Refuse(outcome, kExportRefused, std::string("the mesh's normals need one sample around the tile: ") +
+                                               shapeMessage);
+  }
+  const int64_t rectSamples = rect.width * rect.depth;
+  const int64_t blockSamples = block.width * block.depth;
+
+  ExportControl ownControl;
+  if (control == nullptr) control = &ownControl;
+
+  // Each file, in the order written; the fields are filled in below.
+  ExportField field = {nullptr, nullptr, block, rect, request.terrainWidth, request.terrainDepth, 0.0f, 0.0f};
+  std::vector<PlannedFile> files;
+  if (!request.heightsPath.empty()) {
+    files.push_back({request.heightsPath, rectSamples, [&](OutputFile* file) {
+      return WriteHeights(field, request.heightsFormat,
+                          PngTexts(request, field, "Heights: a value v stands for the height low + v / 65535 x "
+                                                   "(high - low), low and high from the height range; row 0 lies "
+                                                   "at z = -75, column 0 at x = -75."),
+                          file, control);
+    }});
+  }
+  if (!request.waterPath.empty()) {
+    files.push_back({request.waterPath, rectSamples, [&](OutputFile* file) {
+      return WriteWater(field, request.waterFormat,
+                        PngTexts(request, field, "Water: a value v stands for the river's intensity v / 255."),
+                        file, control);
+    }});
+  }
+  if (!request.colourPath.empty()) {
+    files.push_back({request.colourPath, rectSamples, [&](OutputFile* file) {
+      return WriteColourMap(field, PngTexts(request, field, "Colours of the solid mesh."), file, control);
+    }});
+  }
+  if (wantMesh) {
+    files.push_back({request.meshPath, MeshWork(request.meshFormat, rect.width, rect.depth), [&](OutputFile* file) {
+      return WriteMesh(field, request.meshFormat, request.flat, MeshNotes{ExportGenerator(), TerrainOptionsText(request)},
+                       file, control);
+    }});
+  }
+  if (wantPicture) {
+    files.push_back({request.picturePath, rectSamples, [&](OutputFile* file) {
+      if (!writePicture(field, request, file)) return false;
+      AddExportWork(control, rectSamples);
+      return true;
+    }});
+  }
+
+  int64_t total = blockSamples + (rangeOfWhole ? request.terrainWidth * request.terrainDepth : 0);
+  for (const PlannedFile& file : files) total += file.work;
+  control->workDone = 0;
+  control->workTotal = total;
+
+  // The whole terrain's range, when a tile must share its scale.
+  float low = request.rangeLow, high = request.rangeHigh;
+  if (rangeOfWhole) {
+    control->synthesisShare = request.terrainWidth * request.terrainDepth;
+    const bool found = FindTerrainHeightRange(settings, request.terrainWidth, request.terrainDepth, request.threads,
+                                              &low, &high, &control->synthesis);
+    control->synthesisShare = 0;
+    if (ExportCancelled(control)) return Refuse(outcome, kExportCancelled, "cancelled");
+    if (!found) return Refuse(outcome, kExportNoMemory, "the memory to find the terrain's height range cannot be had");
+    AddExportWork(control, request.terrainWidth * request.terrainDepth);
+  }
+
+  const uint64_t fieldBytes = static_cast<uint64_t>(blockSamples) * sizeof(float);
+  const uint64_t bytes = fieldBytes * (needWater ? 2 : 1);
+  std::unique_ptr<float, decltype(&free)> heights(static_cast<float*>(malloc(fieldBytes)), free);
+  std::unique_ptr<float, decltype(&free)> water(needWater ? static_cast<float*>(malloc(fieldBytes)) : nullptr, free);
+  if (heights == nullptr || (needWater && water == nullptr)) {
+    return Refuse(outcome, kExportNoMemory,
+                  "the " + std::to_string(block.width) + " x " + std::to_string(block.depth) + " samples need " +
+                      MiB(bytes) + " of memory, which cannot be had");
+  }
+  control->synthesis.workDone = 0;
+  control->synthesis.workTotal = 0;
+  control->synthesisShare = blockSamples;
+  const bool generated = SynthesizeTerrainRect(settings, request.terrainWidth, request.terrainDepth, block,
+                                               request.threads, heights.get(), water.get(), &control->synthesis);
+  control->synthesisShare = 0;
+  if (ExportCancelled(control)) return Refuse(outcome, kExportCancelled, "cancelled");
+  if (!generated) return Refuse(outcome, kExportNoMemory, "the generation's working memory cannot be had");
+  AddExportWork(control, blockSamples);
+
+  field.heights = heights.get();
+  field.water = water.get();
+  float minHeight = field.heights[FieldIndex(field, rect.x0, rect.z0)];
+  float maxHeight = minHeight;
+  for (int64_t j = 0; j < rect.depth; ++j) {
+    const float* row = field.heights + FieldIndex(field, rect.x0, rect.z0 + j);
+    for (int64_t c = 0; c < rect.width; ++c) {
+      minHeight = std::min(minHeight, row[c]);
+      maxHeight = std::max(maxHeight, row[c]);
+    }
+  }
+  if (!request.rangeGiven && !rangeOfWhole) {
+    low = minHeight;
+    high = maxHeight;
+  }
+  field.low = low;
+  field.high = high;
+  outcome->minHeight = minHeight;
+  outcome->maxHeight = maxHeight;
+  outcome->rangeLow = low;
+  outcome->rangeHigh = high;
+
+  // Every file complete under its temporary name before any takes its target's.
+  std::vector<OutputFile> outputs(files.size());
+  bool written = true;
+  for (size_t i = 0; i < files.size() && written; ++i) {
+    written = OpenOutputFile(&outputs[i], files[i].path) && files[i].write(&outputs[i]) &&
+              FinishOutputFile(&outputs[i]);
+    if (!written) message = outputs[i].message;
+  }
+  // A cancellation that came while the last file was written still stops the export.
+  if (ExportCancelled(control)) written = false;
+  for (size_t i = 0; i < outputs.size() && written; ++i) {
+    written = CommitOutputFile(&outputs[i]);
+    if (!written) message = outputs[i].message;
+  }
+  for (OutputFile& output : outputs) DiscardOutputFile(&output);
+  if (ExportCancelled(control)) return Refuse(outcome, kExportCancelled, "cancelled");
+  if (!written) return Refuse(outcome, kExportFileError, message);
+  return true;
+}

@@ -1,0 +1,8 @@
+// What a command-line program needs to know about where its output goes: POSIX.
+#include "platform/console/console.h"
+
+#include <unistd.h>
+
+bool StandardErrorIsTerminal() {
+  return isatty(STDERR_FILENO) == 1;
+}
