@@ -30,11 +30,10 @@ if [ -z "$window" ]; then
 fi
 sleep 0.5
 
-# The window's client area on the screen, the view inside it and the panel's controls.
-originX=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print $NF}')
-originY=$(xwininfo -id "$window" | awk '/Absolute upper-left Y/ {print $NF}')
-width=$(xwininfo -id "$window" | awk '/Width:/ {print $NF}')
-height=$(xwininfo -id "$window" | awk '/Height:/ {print $NF}')
+# The window's client area on the screen (its one child X window, below the menu bar: "WxH+x+y  +absX+absY"),
+# the view inside it and the panel's controls.
+read -r width height originX originY < <(xwininfo -children -id "$window" |
+  awk '/^ +0x/ {split($(NF-1), size, /[x+]/); split($NF, place, "+"); print size[1], size[2], place[2], place[3]; exit}')
 viewX=$((originX + 1)) viewY=$((originY + 1)) viewW=$((width - 153)) viewH=$((height - 2))
 panelX=$((originX + width - 152)) panelY=$((originY + 1))
 if ! "$build/tools/panel-geometry" >"$out/panel.txt"; then
