@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <spng.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/app_state.h"
@@ -162,7 +164,7 @@ TEST(ExportDialog, OpensWithTheDefaultsOnceAndKeepsTheChoicesForNextTime) {
   SetDlgItemTextA(dialog, kControlExportSize, "257");
   DialogCommand(kControlHeightsR16);
   DialogCommand(kControlMesh);  // an auto check box ticks itself on a click; a command alone does not
-  EXPECT_EQ(DialogCommand(IDCANCEL), TRUE);
+  DialogCommand(IDCANCEL);
   EXPECT_FALSE(IsWindow(dialog));
   EXPECT_EQ(exportDialog, nullptr);
   EXPECT_FALSE(ExportRunning());
@@ -333,6 +335,9 @@ TEST(ExportDialog, CancelledAndFailedExportsLeaveNoFileBehind) {
   EXPECT_EQ(Bar(PBM_GETPOS), 0);
   EXPECT_TRUE(folder.Names().empty());
   EXPECT_TRUE(recordedBoxes.empty()) << recordedBoxes.front();
+  std::this_thread::sleep_for(std::chrono::milliseconds(3 * kProgressIntervalMs));
+  MSG timer;
+  EXPECT_FALSE(PeekMessageA(&timer, exportDialog, WM_TIMER, WM_TIMER, PM_REMOVE)) << "the bar's timer stopped with the worker";
 
   // The mesh's name is taken by a folder: its file cannot be written, and the others go too.
   fs::create_directories(folder.path / "hm.glb");
