@@ -48,8 +48,8 @@ bool SaveViewPicture(const std::string& path, std::string* message) {
   // What the view shows: its client area, inside its border, where the viewport's lower left lies.
   RECT client = {0, 0, 0, 0};
   GetClientRect(viewWindow, &client);
-  const int32_t width = std::min(client.right - client.left, layout.viewWidth);
-  const int32_t height = std::min(client.bottom - client.top, layout.viewHeight);
+  const int32_t width = std::min(static_cast<int32_t>(client.right - client.left), layout.viewWidth);
+  const int32_t height = std::min(static_cast<int32_t>(client.bottom - client.top), layout.viewHeight);
   if (width <= 0 || height <= 0 || renderContext == nullptr) {
     *message = "the view has no pixels to save (the window is too small)";
     return false;
