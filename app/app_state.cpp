@@ -2,6 +2,7 @@
 #include "app/app_state.h"
 
 Settings settings;
+ViewedTerrain viewedTerrain = {false, {}, false};
 TerrainGrid* currentTerrain = nullptr;
 // Zoom starts at 1.0 so a generated terrain is visible before the first drag.
 ViewState viewState = {0.0f, 0.0f, 1.0f, 0, 0};
@@ -14,6 +15,9 @@ HWND viewWindow = nullptr;
 HWND panelWindow = nullptr;
 HDC viewDC = nullptr;
 HGLRC renderContext = nullptr;
+HINSTANCE programInstance = nullptr;
+HACCEL accelerators = nullptr;
+HWND exportDialog = nullptr;
 int32_t quitRequested = 0;
 
 void SetDefaultSettings() {

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "terrain/terrain_region.h"
+
 struct TerrainGrid;
 
 // The identifiers of the display radio buttons double as the render modes.
@@ -52,7 +54,15 @@ struct Layout {
   int32_t viewHeight;  // clientHeight - 2
 };
 
+// The terrain on view as the exports remake it: the settings of the last "Generate" that made one.
+struct ViewedTerrain {
+  bool generated;  // false until a "Generate" has made a terrain
+  TerrainSettings settings;
+  bool flat;  // made with "Create as 2d": its mesh lies in the plane y = 0
+};
+
 extern Settings settings;
+extern ViewedTerrain viewedTerrain;
 extern TerrainGrid* currentTerrain;
 extern ViewState viewState;
 extern BenchmarkState benchmarkState;
@@ -64,6 +74,9 @@ extern HWND viewWindow;
 extern HWND panelWindow;
 extern HDC viewDC;
 extern HGLRC renderContext;
+extern HINSTANCE programInstance;
+extern HACCEL accelerators;  // the main window's: Ctrl+E, Ctrl+P
+extern HWND exportDialog;    // the "Export Terrain" dialog while it is open
 extern int32_t quitRequested;
 
 // Stores the Settings defaults the panel shows at start.

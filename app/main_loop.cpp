@@ -38,10 +38,19 @@ void BenchmarkStep(float tickMs) {
   if (viewState.yaw == kFullTurn) FinishBenchmark();
 }
 
+// The "Export Terrain" dialog takes its own messages and navigation keys; Ctrl+E and Ctrl+P
+// become the main window's commands; everything else is translated and dispatched. The panel
+// has no navigation step of its own.
+static void Deliver(MSG* message) {
+  if (exportDialog != nullptr && IsDialogMessageA(exportDialog, message)) return;
+  if (accelerators != nullptr && TranslateAcceleratorA(mainWindow, accelerators, message)) return;
+  TranslateMessage(message);
+  DispatchMessageA(message);
+}
+
 void DrainMessages(MSG* message) {
   while (PeekMessageA(message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(message);
-    DispatchMessageA(message);
+    Deliver(message);
     if (message->message == WM_QUIT) quitRequested = 1;
   }
 }

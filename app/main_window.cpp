@@ -1,9 +1,10 @@
-// The main window's procedure: layout of the view and the panel, mouse navigation, closing.
+// The main window's procedure: layout of the view and the panel, mouse navigation, menu commands, closing.
 #include "app/main_window.h"
 
 #include <GL/gl.h>
 
 #include "app/app_state.h"
+#include "app/commands.h"
 #include "render/frame.h"
 
 // The panel takes the right 152 pixels; the view fills the rest inside a 1-pixel margin.
@@ -113,6 +114,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_MOUSEMOVE:
       NavigateView(wParam, MouseX(lParam), MouseY(lParam));
       return 1;
+    case WM_COMMAND:
+      // The menu's items and their accelerators.
+      if (RunCommand(LOWORD(wParam))) return 0;
+      return DefWindowProcA(window, message, wParam, lParam);
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
       viewState.lastMouseX = MouseX(lParam);

@@ -1,6 +1,8 @@
 // Start-up of the program: class, windows, rendering context and render state; and shutdown.
 #include "app/start_up.h"
 
+#include <commctrl.h>
+
 #include "app/app_state.h"
 #include "app/main_loop.h"
 #include "app/main_window.h"
@@ -13,7 +15,8 @@
 constexpr int kViewControlId = 10;
 constexpr UINT kTimerPeriodMs = 1;
 
-// The resources hold neither an icon nor a menu of this name; the class asks for both anyway.
+// The resources hold no icon of this name, so the class has none of its own; they hold the
+// menu of this name, which every window of the class gets.
 static WNDCLASSA MainWindowClass(HINSTANCE instance) {
   WNDCLASSA windowClass = {};
   windowClass.style = 0;
@@ -52,8 +55,12 @@ static void GiveUpWithoutContext() {
 }
 
 bool StartUp(HINSTANCE instance) {
+  programInstance = instance;
   const WNDCLASSA windowClass = MainWindowClass(instance);
   SetDefaultSettings();  // the panel shows them as it is created
+  // The export dialog's progress bar.
+  const INITCOMMONCONTROLSEX commonControls = {sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&commonControls);
   if (RegisterClassA(&windowClass) == 0) {
     ShowError("Couldn't Register Window Class", "Koravel");
     return false;
@@ -62,6 +69,7 @@ bool StartUp(HINSTANCE instance) {
     ShowError("Couldn't Create Window", "Koravel");
     return false;
   }
+  accelerators = LoadAcceleratorsA(instance, "Koravel");
   viewDC = GetDC(viewWindow);
   renderContext = CreateRenderContext();
   if (renderContext == nullptr) {

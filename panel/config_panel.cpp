@@ -158,6 +158,13 @@ void GenerateFromSettings() {
     currentTerrain = nullptr;
   }
   currentTerrain = NewTerrain();
+  viewedTerrain.generated = currentTerrain != nullptr;  // without memory for it, none is on view
+  if (currentTerrain != nullptr) {
+    viewedTerrain.settings = TerrainSettings{settings.seed, settings.terrainHeight, settings.passHeightScale,
+                                             settings.freqScale, static_cast<float>(settings.initFreq),
+                                             settings.passCount, settings.createRiver == 1 ? 1 : 0};
+    viewedTerrain.flat = settings.createAs2d == 1;
+  }
   DrawFrame();
   DrawFrame();
 }

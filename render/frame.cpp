@@ -15,6 +15,11 @@ static const double kLiftPerDegree = 0.22222222222222224;
 static const double kWaterPoint = 0.7;
 
 void DrawFrame() {
+  RenderFrame();
+  SwapBuffers(viewDC);
+}
+
+void RenderFrame() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glPushMatrix();
   const float lift = static_cast<float>(-20.0 + static_cast<double>(viewState.pitch) * kLiftPerDegree);
@@ -28,7 +33,6 @@ void DrawFrame() {
   }
   glPopMatrix();
   glFlush();
-  SwapBuffers(viewDC);
 }
 
 void DrawTerrainSolid(const TerrainGrid* grid) {

@@ -7,6 +7,9 @@ struct TerrainGrid;
 // points according to the render mode, and swaps the buffers.
 void DrawFrame();
 
+// DrawFrame without the swap: the frame stays in the back buffer, where it can be read.
+void RenderFrame();
+
 // Replays display list 1; nothing for a null grid.
 void DrawTerrainSolid(const TerrainGrid* grid);
 

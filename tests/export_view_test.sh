@@ -20,11 +20,9 @@ done
 [ -n "$window" ] || { echo "FAILED: the Koravel window did not appear"; exit 1; }
 sleep 0.5
 
-geometry=$(xwininfo -id "$window")
-originX=$(awk '/Absolute upper-left X/ {print $NF}' <<<"$geometry")
-originY=$(awk '/Absolute upper-left Y/ {print $NF}' <<<"$geometry")
-width=$(awk '/Width:/ {print $NF}' <<<"$geometry")
-height=$(awk '/Height:/ {print $NF}' <<<"$geometry")
+# The client area is the window's one child X window, below the menu bar: "WxH+x+y  +absX+absY".
+read -r width height originX originY < <(xwininfo -children -id "$window" |
+  awk '/^ +0x/ {split($(NF-1), size, /[x+]/); split($NF, place, "+"); print size[1], size[2], place[2], place[3]; exit}')
 # The view fills the client area but for a one-pixel margin and the panel's 152 columns. Its
 # viewport has the view's size, but its picture shows inside the view's one-pixel border:
 # the viewport's lower left columns and rows, all but the top two rows and the right two columns.

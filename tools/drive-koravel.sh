@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Drives the Linux koravel as a user would on the current X display: generate, turn, tilt, type a
-# seed, press Tab in a field, right-click buttons, run "Single", close. Checks the pictures on the way and prints the frame rate and the
-# final screenshot. Usage: drive-koravel.sh BUILD_DIR OUT_DIR
+# seed, press Tab in a field, right-click buttons, export through the dialog (Ctrl+E) and save the
+# picture (Ctrl+P), export 4097 x 4097 while turning the view, run "Single", close. Checks the
+# pictures and files on the way and prints the frame rate, the export's time and the final
+# screenshot. Usage: drive-koravel.sh BUILD_DIR OUT_DIR
 set -u
 build=$1
 out=$2
 mkdir -p "$out"
-rm -f "$out"/*.png "$out/texts.log"
+rm -rf "$out"/*.png "$out/texts.log" "$out/export" "$out/tool"
 
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
@@ -30,11 +32,10 @@ if [ -z "$window" ]; then
 fi
 sleep 0.5
 
-# The window's client area on the screen, the view inside it and the panel's controls.
-originX=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print $NF}')
-originY=$(xwininfo -id "$window" | awk '/Absolute upper-left Y/ {print $NF}')
-width=$(xwininfo -id "$window" | awk '/Width:/ {print $NF}')
-height=$(xwininfo -id "$window" | awk '/Height:/ {print $NF}')
+# The window's client area on the screen (its one child X window, below the menu bar: "WxH+x+y  +absX+absY"),
+# the view inside it and the panel's controls.
+read -r width height originX originY < <(xwininfo -children -id "$window" |
+  awk '/^ +0x/ {split($(NF-1), size, /[x+]/); split($NF, place, "+"); print size[1], size[2], place[2], place[3]; exit}')
 viewX=$((originX + 1)) viewY=$((originY + 1)) viewW=$((width - 153)) viewH=$((height - 2))
 panelX=$((originX + width - 152)) panelY=$((originY + 1))
 if ! "$build/tools/panel-geometry" >"$out/panel.txt"; then
@@ -172,6 +173,137 @@ check_right_clicks_do_nothing() {
   same_picture riverBefore riverAfter || fail "a right click on Create River ticked it"
 }
 
+# ---- The menu's commands: the export dialog and the saved picture ----
+
+wait_for_window() {  # wait_for_window TITLE-PATTERN: its X window, once shown (at most 20 s)
+  local found=""
+  for _ in $(seq 200); do
+    found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+    [ -n "$found" ] && break
+    sleep 0.1
+  done
+  echo "$found"
+}
+
+wait_for_no_window() {  # wait_for_no_window TITLE-PATTERN SECONDS: true once none is shown
+  for _ in $(seq $(($2 * 10))); do
+    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+keys_over_the_view() {  # the program's keys go to the window under the pointer
+  xdotool mousemove $((viewX + 20)) $((viewY + 20)) key "$@"
+}
+
+dialogX="" dialogY=""
+open_export_dialog() {  # Ctrl+E; the dialog's place and its controls' geometry
+  local dialog
+  keys_over_the_view ctrl+e
+  dialog=$(wait_for_window '^Export Terrain$')
+  [ -n "$dialog" ] || { fail "Ctrl+E opened no \"Export Terrain\" dialog"; return 1; }
+  dialogX=$(xwininfo -id "$dialog" | awk '/Absolute upper-left X/ {print $NF}')
+  dialogY=$(xwininfo -id "$dialog" | awk '/Absolute upper-left Y/ {print $NF}')
+  "$build/tools/panel-geometry" ExportDlg >"$out/export-dialog.txt" || { fail "no geometry of the export dialog"; return 1; }
+}
+
+click_in_dialog() {  # click_in_dialog ID
+  local left="" top="" right="" bottom=""
+  read -r _ left top right bottom < <(awk -v id="$1" '$1 == id' "$out/export-dialog.txt")
+  [ -n "$bottom" ] || { fail "no control $1 in the export dialog"; return; }
+  xdotool mousemove $((dialogX + (left + right) / 2)) $((dialogY + (top + bottom) / 2)) click 1
+}
+
+type_in_dialog() {  # type_in_dialog ID TEXT
+  click_in_dialog "$1"
+  xdotool key Home shift+End type "$2"
+}
+
+answer_save_dialog() {  # answer_save_dialog TITLE PATH: the save-file dialog's name, typed, and Return
+  local chooser
+  chooser=$(wait_for_window "^$1\$")
+  [ -n "$chooser" ] || { fail "no \"$1\" dialog"; return 1; }
+  sleep 1
+  xdotool windowfocus --sync "$chooser" key ctrl+a type "$2"
+  xdotool key Return
+}
+
+# The terrain on view (seed 4321 with a river) exported at 257 a side as a PNG heightmap with its water
+# mask, colour map and glTF mesh, the name chosen with "Browse...", "Export" pressed with Return: the
+# same bytes as koravel-export's.
+export_through_the_dialog() {
+  for field in "1020 8" "1022 4321" "1024 6" "1025 4" "1029 0.4" "1026 5"; do
+    set -- $field
+    type_into "$1" "$2"
+  done
+  click_control 1021
+  click_control 1007
+  settle
+  open_export_dialog || return
+  mkdir -p "$out/export" "$out/tool"
+  type_in_dialog 1101 257
+  for check in 1121 1122 1123; do click_in_dialog "$check"; done
+  click_in_dialog 1103
+  answer_save_dialog "Export Heightmap As" "$out/export/hm" || return
+  sleep 0.5
+  click_in_dialog 1102
+  xdotool key End Return
+  wait_for_no_window '^Export Terrain$' 60 || { fail "the export dialog did not close after Export"; return; }
+  "$build/tools/koravel-export" --seed 4321 --river --size 257 --heights "$out/tool/hm.png" \
+    --water "$out/tool/hm_water.png" --colour "$out/tool/hm_colour.png" --mesh "$out/tool/hm.glb" >/dev/null
+  local name
+  for name in hm.png hm_water.png hm_colour.png hm.glb; do
+    cmp -s "$out/export/$name" "$out/tool/$name" || fail "the dialog's $name differs from koravel-export's"
+  done
+  [ "$(ls "$out/export" | wc -l)" -eq 4 ] || fail "the dialog wrote $(ls "$out/export" | tr '\n' ' ')"
+}
+
+# Ctrl+P saves the view's pixels: the same as a screenshot of the view, inside its border.
+save_the_picture() {
+  keys_over_the_view ctrl+p
+  answer_save_dialog "Save Picture" "$out/picture.png" || return
+  for _ in $(seq 50); do [ -s "$out/picture.png" ] && break; sleep 0.1; done
+  [ -s "$out/picture.png" ] || { fail "Ctrl+P saved no picture"; return; }
+  click_control 1015  # "Redraw": the same frame again, wherever the save-file dialog was
+  sleep 0.5
+  import -window root -crop "$((viewW - 2))x$((viewH - 2))+$((viewX + 1))+$((viewY + 1))" +repage "$out/picture-screen.png"
+  same_picture picture picture-screen || fail "the saved picture is not the view on the screen ($(changed_pixels picture picture-screen) pixels differ)"
+}
+
+# A 4097 x 4097 PNG heightmap of the default terrain exported from the dialog while the view is
+# dragged round: the view turns while the export runs. Prints the export's time.
+export_4097_while_turning() {
+  for field in "1022 0"; do
+    set -- $field
+    type_into "$1" "$2"
+  done
+  click_control 1021
+  click_control 1007
+  settle
+  open_export_dialog || return
+  type_in_dialog 1101 4097
+  for check in 1121 1122 1123; do click_in_dialog "$check"; done  # ticked last time
+  type_in_dialog 1102 "$out/export/big.png"
+  # The view's left part, clear of the dialog in the middle of the screen.
+  local x=$((viewX + 40)) y=$((viewY + viewH / 2)) width=$((dialogX - viewX - 80)) turns=0 drags=0 start elapsed
+  view_part() { import -window root -crop "${width}x200+${viewX}+$((y - 100))" +repage "$out/$1.png"; }
+  view_part turning0
+  start=$(date +%s%N)
+  click_in_dialog 1
+  while xdotool search --onlyvisible --name '^Export Terrain$' >/dev/null 2>&1; do
+    xdotool mousemove "$x" "$y" mousedown 1 mousemove $((x + 30)) "$y" sleep 0.05 mouseup 1
+    drags=$((drags + 1))
+    view_part "turning$drags"
+    above "$(changed_pixels "turning$((drags - 1))" "turning$drags")" 500 && turns=$((turns + 1))
+    [ $(($(date +%s%N) - start)) -gt 120000000000 ] && break
+  done
+  elapsed=$((($(date +%s%N) - start) / 1000000))
+  echo "4097 x 4097 PNG export from the dialog: $elapsed ms (click to the dialog closing); the view turned $turns times in $drags drags meanwhile"
+  [ -s "$out/export/big.png" ] || fail "the 4097 export wrote no file"
+  [ "$turns" -ge 2 ] || fail "the view did not turn while the export ran ($turns of $drags drags)"
+}
+
 shot before
 lit=$(lit_fraction before)
 [ -n "$lit" ] && above 0.01 "$lit" || fail "the view is not black before the first terrain (lit fraction '$lit')"
@@ -198,6 +330,9 @@ above "$(changed_pixels tilted reseeded)" 5000 || fail "another seed gave the sa
 
 check_tab_stays_in_the_field
 check_right_clicks_do_nothing
+export_through_the_dialog
+save_the_picture
+export_4097_while_turning
 
 click_control 1006
 frameRate=""

@@ -7,7 +7,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix wine wine64
   libfltk1.3-dev libx11-dev libgl-dev libosmesa6-dev libstb-dev
-  xvfb xauth xdotool x11-utils imagemagick
+  xvfb xauth xdotool x11-utils imagemagick libgtk2.0-0
   dpkg-dev file desktop-file-utils librsvg2-bin icoutils man-db
   libspng-dev libcli11-dev libz-mingw-w64-dev
   assimp-utils libtinygltf-dev

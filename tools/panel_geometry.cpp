@@ -1,4 +1,5 @@
-// panel-geometry: prints where the panel's controls lie, in pixels from the panel's top-left corner.
+// panel-geometry [TEMPLATE]: prints where the controls of the panel (ConfigDlg) or of another of the
+// program's dialogs lie, in pixels from the dialog's top-left corner.
 #include <windows.h>
 
 #include <cstdio>
@@ -11,7 +12,8 @@ static LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARA
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+  const char* templateName = commandLine != nullptr && commandLine[0] != '\0' ? commandLine : "ConfigDlg";
   WNDCLASSA hostClass = {};
   hostClass.lpfnWndProc = HostProc;
   hostClass.hInstance = instance;
@@ -19,9 +21,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   RegisterClassA(&hostClass);
   HWND host = CreateWindowExA(0, "PanelGeometryHost", "", WS_OVERLAPPEDWINDOW, 0, 0, 400, 800, nullptr,
                               nullptr, instance, nullptr);
-  HWND panel = CreateDialogParamA(instance, "ConfigDlg", host, QuietDialogProc, 0);
+  HWND panel = CreateDialogParamA(instance, templateName, host, QuietDialogProc, 0);
   if (!panel) {
-    fprintf(stderr, "panel-geometry: the panel could not be created\n");
+    fprintf(stderr, "panel-geometry: the dialog %s could not be created\n", templateName);
     return 1;
   }
   RECT panelRect;

@@ -31,6 +31,7 @@ struct HICON__;
 struct HCURSOR__;
 struct HBRUSH__;
 struct HMENU__;
+struct HACCEL__;
 typedef HWND__* HWND;
 typedef HDC__* HDC;
 typedef HGLRC__* HGLRC;
@@ -39,6 +40,7 @@ typedef HICON__* HICON;
 typedef HCURSOR__* HCURSOR;
 typedef HBRUSH__* HBRUSH;
 typedef HMENU__* HMENU;
+typedef HACCEL__* HACCEL;
 
 #define WINAPI
 #define CALLBACK
@@ -48,6 +50,8 @@ typedef HMENU__* HMENU;
 
 typedef LRESULT (*WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+typedef UINT_PTR (*LPOFNHOOKPROC)(HWND, UINT, WPARAM, LPARAM);
 
 struct POINT {
   LONG x;
@@ -137,6 +141,34 @@ struct PIXELFORMATDESCRIPTOR {
   DWORD dwDamageMask;
 };
 
+// The standard save-file dialog's record (commdlg).
+struct OPENFILENAMEA {
+  DWORD lStructSize;
+  HWND hwndOwner;
+  HINSTANCE hInstance;
+  LPCSTR lpstrFilter;  // pairs of "description\0pattern\0", ended by a second '\0'
+  LPSTR lpstrCustomFilter;
+  DWORD nMaxCustFilter;
+  DWORD nFilterIndex;
+  LPSTR lpstrFile;  // in: the name to start with (or empty); out: the chosen path
+  DWORD nMaxFile;
+  LPSTR lpstrFileTitle;
+  DWORD nMaxFileTitle;
+  LPCSTR lpstrInitialDir;
+  LPCSTR lpstrTitle;
+  DWORD Flags;
+  WORD nFileOffset;
+  WORD nFileExtension;
+  LPCSTR lpstrDefExt;
+  LPARAM lCustData;
+  LPOFNHOOKPROC lpfnHook;
+  LPCSTR lpTemplateName;
+  void* pvReserved;
+  DWORD dwReserved;
+  DWORD FlagsEx;
+};
+typedef OPENFILENAMEA* LPOPENFILENAMEA;
+
 // ---- Macros ----
 #define LOWORD(l) ((WORD)(((UINT_PTR)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((UINT_PTR)(l)) >> 16) & 0xffff))
@@ -154,9 +186,15 @@ struct PIXELFORMATDESCRIPTOR {
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
+#define WM_KEYDOWN 0x0100
+#define WM_KEYUP 0x0101
+#define WM_CHAR 0x0102
+#define WM_SYSKEYDOWN 0x0104
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
+#define WM_TIMER 0x0113
 #define WM_USER 0x0400
+#define WM_APP 0x8000
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
@@ -198,9 +236,11 @@ struct PIXELFORMATDESCRIPTOR {
   (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 #define WS_EX_TOOLWINDOW 0x00000080L
 #define WS_EX_CLIENTEDGE 0x00000200L
+#define WS_EX_DLGMODALFRAME 0x00000001L
 
 #define DS_SETFONT 0x40L
 #define DS_MODALFRAME 0x80L
+#define DS_CENTER 0x0800L
 
 #define BS_PUSHBUTTON 0x00000000L
 #define BS_DEFPUSHBUTTON 0x00000001L
@@ -233,6 +273,26 @@ struct PIXELFORMATDESCRIPTOR {
 #define MB_ICONWARNING 0x00000030L
 #define MB_ICONINFORMATION 0x00000040L
 #define IDOK 1
+#define IDCANCEL 2
+
+#define VK_TAB 0x09
+#define VK_RETURN 0x0D
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
+#define VK_MENU 0x12
+#define VK_ESCAPE 0x1B
+#define VK_F1 0x70
+
+#define FVIRTKEY 0x01
+#define FSHIFT 0x04
+#define FCONTROL 0x08
+#define FALT 0x10
+
+#define OFN_OVERWRITEPROMPT 0x00000002
+#define OFN_HIDEREADONLY 0x00000004
+#define OFN_NOCHANGEDIR 0x00000008
+#define OFN_PATHMUSTEXIST 0x00000800
+#define FNERR_BUFFERTOOSMALL 0x3003
 
 #define BST_UNCHECKED 0x0000
 #define BST_CHECKED 0x0001
@@ -295,8 +355,23 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// PostMessageA may be called from any thread; everything else from the thread that made the windows.
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
                                 DWORD wakeMask);
+
+BOOL IsDialogMessageA(HWND dialog, LPMSG message);
+HWND GetFocus(void);
+BOOL SetForegroundWindow(HWND window);
+
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC timerProc);
+BOOL KillTimer(HWND window, UINT_PTR id);
+
+// Menus and accelerators from the program's resource scripts, found by name.
+HMENU LoadMenuA(HINSTANCE instance, LPCSTR name);
+HMENU GetMenu(HWND window);
+BOOL DestroyMenu(HMENU menu);
+HACCEL LoadAcceleratorsA(HINSTANCE instance, LPCSTR name);
+int TranslateAcceleratorA(HWND window, HACCEL accelerators, LPMSG message);
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
@@ -315,6 +390,11 @@ BOOL SetWindowTextA(HWND window, LPCSTR text);
 LONG GetWindowLongA(HWND window, int index);
 BOOL IsWindowVisible(HWND window);
 BOOL MapDialogRect(HWND dialog, RECT* rect);
+
+// ---- Common dialogs ----
+// The standard save-file dialog, modal for its owner; FALSE when nothing was chosen.
+BOOL GetSaveFileNameA(LPOPENFILENAMEA dialog);
+DWORD CommDlgExtendedError(void);
 
 // ---- GDI and WGL ----
 int ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* descriptor);

@@ -1,15 +1,20 @@
-// The built-in controls: buttons, check boxes, radio buttons, group boxes, edits and labels.
+// The built-in controls: buttons, check boxes, radio buttons, group boxes, edits, labels and progress bars.
 #include "platform_state.h"
+
+#include <commctrl.h>
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Input.H>
+#include <FL/Fl_Progress.H>
 #include <FL/Fl_Round_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
+
+#include <algorithm>
 
 namespace {
 
@@ -229,6 +234,19 @@ Fl_Widget* CreateControlWidget(WindowRecord& record, int x, int y, int width, in
       widget = label;
       break;
     }
+    case WindowKind::Progress: {
+      // The classic bar: sunken, filled in the highlight colour from the left.
+      Fl_Progress* progress = new Fl_Progress(x, y, width, height);
+      progress->box(FL_DOWN_BOX);
+      progress->color(FL_BACKGROUND_COLOR);
+      progress->selection_color(fl_rgb_color(0, 0, 128));
+      progress->minimum(0.0f);
+      progress->maximum(100.0f);
+      progress->value(0.0f);
+      progress->user_data(handle);
+      widget = progress;
+      break;
+    }
     default:
       widget = new LeftClickButton<Fl_Button>(x, y, width, height);
       widget->callback(ButtonClicked, handle);
@@ -238,7 +256,54 @@ Fl_Widget* CreateControlWidget(WindowRecord& record, int x, int y, int width, in
   return widget;
 }
 
+namespace {
+
+void ShowProgress(WindowRecord& record) {
+  Fl_Progress* progress = static_cast<Fl_Progress*>(record.widget);
+  progress->minimum(static_cast<float>(record.progressMin));
+  // An empty range shows an empty bar.
+  progress->maximum(static_cast<float>(std::max(record.progressMax, record.progressMin + 1)));
+  progress->value(static_cast<float>(record.progressPos));
+}
+
+// The messages of msctls_progress32; the position stays within the range.
+LRESULT ProgressProc(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam) {
+  const int previousPos = record.progressPos;
+  const LRESULT previousRange = MAKELONG(record.progressMin, record.progressMax);
+  switch (message) {
+    case PBM_SETRANGE:
+      record.progressMin = LOWORD(lParam);
+      record.progressMax = HIWORD(lParam);
+      break;
+    case PBM_SETRANGE32:
+      record.progressMin = static_cast<int>(wParam);
+      record.progressMax = static_cast<int>(lParam);
+      break;
+    case PBM_SETPOS:
+      record.progressPos = static_cast<int>(wParam);
+      break;
+    case PBM_DELTAPOS:
+      record.progressPos += static_cast<int>(wParam);
+      break;
+    case PBM_GETPOS:
+      return record.progressPos;
+    case PBM_GETRANGE:
+      return wParam ? record.progressMin : record.progressMax;
+    default:
+      return DefWindowProcA(record.handle, message, wParam, lParam);
+  }
+  record.progressPos = std::min(std::max(record.progressPos, record.progressMin), record.progressMax);
+  ShowProgress(record);
+  const bool rangeMessage = message == PBM_SETRANGE || message == PBM_SETRANGE32;
+  return rangeMessage ? previousRange : previousPos;
+}
+
+}  // namespace
+
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) { return controls != nullptr ? TRUE : FALSE; }
+
 LRESULT ControlProc(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (record.kind == WindowKind::Progress) return ProgressProc(record, message, wParam, lParam);
   if (message == kNotifyParentMessage) {
     WORD code = static_cast<WORD>(wParam);
     if (code != BN_CLICKED || ClickDelivered(record)) NotifyParent(record.handle, code);

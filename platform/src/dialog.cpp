@@ -1,5 +1,5 @@
 // Dialogs built from templates, and the dialog-item functions.
-#include "dialog_template.h"
+#include "resource_script.h"
 #include "platform_state.h"
 #include "resources.h"
 
@@ -138,6 +138,7 @@ HWND CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DL
                                   dialogTemplate.fontPointSize > 0 ? dialogTemplate.fontPointSize : 8);
   WindowRecord& dialog = AddWindowRecord(WindowKind::Dialog, "#32770", child ? parent : nullptr);
   HWND handle = dialog.handle;
+  if (!child) dialog.owner = TopLevelOf(parent);
   dialog.dialogProc = dialogProc;
   dialog.style = dialogTemplate.style;
   dialog.exStyle = dialogTemplate.exStyle;
@@ -145,6 +146,10 @@ HWND CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DL
   dialog.baseUnits = DialogBaseUnits(font);
   PixelPlace place = ToPixels(dialog.baseUnits, dialogTemplate.x, dialogTemplate.y, dialogTemplate.width,
                               dialogTemplate.height);
+  if (!child && (dialogTemplate.style & DS_CENTER) != 0) {
+    place.x = (Fl::w() - place.width) / 2;
+    place.y = (Fl::h() - place.height) / 2;
+  }
   bool built = AttachWidget(dialog, place.x, place.y, place.width, place.height, font);
   if (built) {
     dialog.widget->box((dialog.exStyle & WS_EX_CLIENTEDGE) != 0 ? FL_DOWN_BOX : FL_FLAT_BOX);

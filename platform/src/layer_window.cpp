@@ -52,6 +52,10 @@ int LayerWindow::handle(int event) {
   // The program's loop has no dialog-navigation step: keys reach the focused control and nothing else,
   // so there is no Tab or arrow navigation and there are no mnemonics. A window given the focus keeps it
   // rather than hand it to its first control. Nothing is dropped on windows or controls.
+  if (event == FL_SHORTCUT && record->menuBar != nullptr && TakesInput(*record) &&
+      (Fl::focus() == nullptr || contains(Fl::focus()))) {
+    return record->menuBar->handle(event);  // Alt and an item's underlined letter open its menu
+  }
   if (event == FL_KEYBOARD || event == FL_SHORTCUT || IsDragAndDropEvent(event)) return 0;
   if (event == FL_FOCUS) return TakesInput(*record) ? 1 : 0;
   if (IsMouseEvent(event) && !TakesInput(*record)) return 1;  // a disabled window and its children ignore the mouse
@@ -93,7 +97,10 @@ bool WindowManagerShowsIconic(Window xid) {
 
 void LayerWindow::FollowIconicState() {
   WindowRecord* record = Record();
-  if (record == nullptr || record->kind != WindowKind::TopLevel || programHiding || !shown()) return;
+  if (record == nullptr || record->kind != WindowKind::TopLevel || role != LayerWindowRole::Whole || programHiding ||
+      !shown()) {
+    return;
+  }
   bool iconic = WindowManagerShowsIconic(fl_xid(this));
   if (iconic == record->minimised) return;
   record->minimised = iconic;
@@ -142,20 +149,37 @@ void LayerWindow::resize(int x, int y, int width, int height) {
   }
   WindowRecord* record = Record();
   if (record == nullptr || role == LayerWindowRole::Client) return;
-  if (role == LayerWindowRole::Frame && record->client != nullptr) {
+  if (record->menuBar != nullptr) {
+    record->menuBar->resize(0, 0, width, kMenuBarHeight);
+    record->client->resize(0, kMenuBarHeight, width, std::max(height - kMenuBarHeight, 0));
+  } else if (role == LayerWindowRole::Frame && record->client != nullptr) {
     record->client->resize(1, 1, std::max(width - 2, 0), std::max(height - 2, 0));
   }
   if (sized && !record->destroying && !record->minimised) SendSizeMessage(*record);
 }
 
+// An owned window stays above its owner: FLTK makes a non-modal window transient for the first window.
+void StayAboveOwner(Fl_Window* window, const WindowRecord& record) {
+  WindowRecord* owner = FindWindowRecord(record.owner);
+  Fl_Window* ownerWindow = owner != nullptr ? static_cast<Fl_Window*>(owner->widget) : nullptr;
+  if (ownerWindow == nullptr || !ownerWindow->shown()) return;
+  Fl::first_window(ownerWindow);
+  window->set_non_modal();
+}
+
 void LayerWindow::show() {
   WindowRecord* record = Record();
-  bool gl = record != nullptr && record->pixelFormat != 0 && role != LayerWindowRole::Frame && GlVisual() != nullptr;
+  bool clientArea = record != nullptr && (record->client == nullptr || role == LayerWindowRole::Client);
+  bool gl = clientArea && record->pixelFormat != 0 && GlVisual() != nullptr;
   bool canRealise = parent() == nullptr || (window() != nullptr && window()->shown());
   bool realising = !shown() && canRealise;
+  if (realising && parent() == nullptr && record != nullptr) StayAboveOwner(this, *record);
   if (realising && gl) Fl_X::make_xid(this, GlVisual(), GlColormap());
   Fl_Window::show();
-  if (realising && shown() && parent() == nullptr) WatchPropertyChanges(fl_xid(this));
+  if (realising && shown() && parent() == nullptr) {
+    SetWindowClass(this);
+    WatchPropertyChanges(fl_xid(this));
+  }
   if (realising && gl && shown()) DrawableCreated(HandleOfWidget(this));
 }
 
@@ -172,6 +196,10 @@ void LayerWindow::draw() {
     return;
   }
   WindowRecord* record = Record();
+  if (record != nullptr && record->client != nullptr && role == LayerWindowRole::Whole) {
+    Fl_Window::draw();  // the menu bar and the client area
+    return;
+  }
   if (record != nullptr && record->pixelFormat != 0) return;  // OpenGL draws here, when the program asks
   Fl_Window::draw();
   if (record != nullptr && record->kind == WindowKind::Child && !record->text.empty()) {

@@ -143,12 +143,6 @@ Fl_Window* BuildBox(const char* caption, const char* text, UINT icon, OpenBox* o
   return box;
 }
 
-HWND TopLevelOf(HWND window) {
-  WindowRecord* record = FindWindowRecord(window);
-  while (record != nullptr && record->parent != nullptr) record = FindWindowRecord(record->parent);
-  return record != nullptr ? record->handle : nullptr;
-}
-
 // Shows the box until it is closed, delivering the program's queued messages meanwhile, as the
 // Windows box's own loop does; a quit message ends the box and stays queued for the program's loop.
 bool RunBox(Fl_Window* box, const OpenBox& open, Fl_Window* owner) {
@@ -158,14 +152,13 @@ bool RunBox(Fl_Window* box, const OpenBox& open, Fl_Window* owner) {
     box->set_non_modal();
   }
   box->show();
+  SetWindowClass(box);
   PlatformState& state = Platform();
   while (!open.closed) {
+    TakeMessagesFromOtherThreads();
     if (!state.queue.empty()) {
       Fl::check();
-      if (state.queue.empty()) continue;
-      MSG message = state.queue.front();
-      state.queue.pop_front();
-      DispatchMessageA(&message);
+      DispatchQueuedMessage();
     } else if (state.quitPosted) {
       return false;
     } else {

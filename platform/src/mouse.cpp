@@ -84,7 +84,11 @@ void RouteMouseEvent(Fl_Window* window, int event) {
   }
   WindowRecord* topRecord = FindWindowRecord(HandleOfWidget(top));
   if (topRecord == nullptr) return;
-  if (x < 0 || y < 0 || x >= top->w() || y >= top->h()) return;
+  // Into the client area's coordinates: a menu bar lies above it.
+  const RECT client = ClientBounds(*topRecord);
+  x -= client.left;
+  y -= client.top;
+  if (x < 0 || y < 0 || x >= client.right - client.left || y >= client.bottom - client.top) return;
   // The mouse is not captured: a drag that leaves for another window is not followed there.
   HWND target = WindowAtPoint(*topRecord, &x, &y);
   WindowRecord* record = FindWindowRecord(target);

@@ -3,6 +3,7 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Widget.H>
+#include <FL/Fl_Window.H>
 #include <FL/x.H>
 
 #include <cstdio>
@@ -41,5 +42,19 @@ bool EnsureDisplay() {
   }
   fl_open_display(display);
   Fl::option(Fl::OPTION_DND_TEXT, false);  // Windows edits do not drag selected text about
+  // Threads may post messages: Fl::awake then wakes this thread, which holds FLTK's lock but while it waits.
+  MarkLayerThread();
+  Fl::lock();
+  WatchKeys();
+  Fl_Window::default_xclass("koravel");
   return true;
+}
+
+void SetWindowClass(Fl_Window* window) {
+  if (window == nullptr || !window->shown()) return;
+  // FLTK would capitalise the class ("Koravel"); desktop entries match the name as written.
+  XClassHint hint;
+  hint.res_name = const_cast<char*>("koravel");
+  hint.res_class = const_cast<char*>("koravel");
+  XSetClassHint(fl_display, fl_xid(window), &hint);
 }

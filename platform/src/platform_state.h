@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -23,6 +24,7 @@ enum class WindowKind {
   GroupBox,
   Edit,
   Label,  // a "static" control of a dialog template
+  Progress,  // "msctls_progress32"
 };
 
 // The FLTK font standing in for a dialog font.
@@ -36,6 +38,7 @@ struct WindowClass {
   WNDPROC windowProc = nullptr;
   HINSTANCE instance = nullptr;
   HBRUSH background = nullptr;  // a system colour index + 1, as the program gives it
+  std::string menuName;         // the menu its top-level windows get, when the resources hold one
 };
 
 struct WindowRecord {
@@ -57,16 +60,38 @@ struct WindowRecord {
   bool destroying = false;
   int pixelFormat = 0;     // set by SetPixelFormat; the window then gets the GL visual
   POINT baseUnits = {0, 0};  // dialogs: the base units of their font
+  HWND owner = nullptr;      // top-level windows: the window they stay above and are destroyed with
+  HMENU menu = nullptr;      // top-level windows: the menu shown in their menu bar
+  Fl_Widget* menuBar = nullptr;  // the bar above the client area, which is then `client`
+  int progressMin = 0;       // progress controls: the range and the position
+  int progressMax = 100;
+  int progressPos = 0;
 };
+
+// A queued message and the state of the modifier keys when it was queued (key messages).
+struct QueuedMessage : MSG {
+  int keyState = 0;  // FL_SHIFT, FL_CTRL and FL_ALT as they were held
+};
+
+// A timer set with SetTimer: it posts WM_TIMER to its window every `seconds`.
+struct TimerRecord {
+  HWND window = nullptr;
+  UINT_PTR id = 0;
+  double seconds = 0.0;
+};
+
 
 struct PlatformState {
   std::vector<WindowClass> classes;
   std::unordered_map<uintptr_t, std::unique_ptr<WindowRecord>> windows;
   uintptr_t nextHandle = 0x10000;  // above the integer-resource range
-  std::deque<MSG> queue;
+  std::deque<QueuedMessage> queue;
+  int messageKeyState = 0;  // the keyState of the message last taken from the queue
   bool quitPosted = false;
   int quitCode = 0;
   HWND focus = nullptr;
+  std::vector<std::unique_ptr<TimerRecord>> timers;
+  int nestedLoops = 0;  // modal loops of FLTK's (a menu, a file chooser) running inside the program's
 };
 
 PlatformState& Platform();
@@ -74,6 +99,25 @@ PlatformState& Platform();
 // The record of a live window, or null for a handle that is not one.
 WindowRecord* FindWindowRecord(HWND window);
 HWND NewWindowHandle();
+
+// Lets the program's loop see the keys of its accelerator tables and of dialog navigation.
+void WatchKeys();
+// Notes the thread that opens the display as the layer's: the one whose queue the windows' messages go to.
+void MarkLayerThread();
+// Moves the messages other threads have posted into the queue; the layer's thread only.
+void TakeMessagesFromOtherThreads();
+// Takes the first queued message and dispatches it; false when there is none.
+bool DispatchQueuedMessage();
+// Runs `loop` (a modal loop of FLTK's own, such as a menu's or a file chooser's) while still
+// delivering the program's queued messages, as Windows' modal loops do.
+void RunNestedLoop(const std::function<void()>& loop);
+// Stops the timers of a window that is going away.
+void KillTimersOf(HWND window);
+// The menu bar of a top-level window with a menu, `width` wide; its items post WM_COMMAND to the window.
+Fl_Widget* CreateMenuBar(WindowRecord& record, int width);
+constexpr int kMenuBarHeight = 20;
+// Gives a top-level X window the class "koravel", which the desktop entry names (StartupWMClass).
+void SetWindowClass(Fl_Window* window);
 
 // Messages the built-in controls post to themselves; dispatching one notifies the parent.
 constexpr UINT kNotifyParentMessage = WM_USER + 0x2A0;  // private to the layer's control classes
@@ -101,6 +145,8 @@ void DrawableCreated(HWND window);
 void DrawableDestroying(HWND window);
 
 bool IsWindowKind(WindowKind kind);
+// The top-level window a window belongs to (itself for a top-level one); null for none.
+HWND TopLevelOf(HWND window);
 // The built-in control a predefined class name ("button", "edit", "static") and style make.
 bool PredefinedKind(LPCSTR className, DWORD style, WindowKind* kind, const char** canonicalName);
 

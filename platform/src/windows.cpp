@@ -45,6 +45,11 @@ bool PredefinedKind(LPCSTR className, DWORD style, WindowKind* kind, const char*
     *canonicalName = "Edit";
     return true;
   }
+  if (strcasecmp(className, "msctls_progress32") == 0) {
+    *kind = WindowKind::Progress;
+    *canonicalName = "msctls_progress32";
+    return true;
+  }
   if (strcasecmp(className, "button") == 0) {
     *canonicalName = "Button";
     switch (style & 0xF) {
@@ -81,6 +86,7 @@ void RemoveRecords(HWND window) {
   auto& queue = state.queue;
   queue.erase(std::remove_if(queue.begin(), queue.end(), [window](const MSG& m) { return m.hwnd == window; }),
               queue.end());
+  KillTimersOf(window);
   if (state.focus == window) state.focus = nullptr;
   state.windows.erase(reinterpret_cast<uintptr_t>(window));
 }
@@ -172,6 +178,15 @@ bool AttachWidget(WindowRecord& record, int x, int y, int width, int height, Dia
   if (!IsWindowKind(record.kind)) {
     record.widget = CreateControlWidget(record, x, y, width, height, font);
     if (record.style & WS_DISABLED) record.widget->deactivate();  // a disabled control draws itself greyed
+  } else if (topLevel && record.menu != nullptr) {
+    // The menu bar along the top, the client area below it.
+    Fl_Window* whole = CreateLayerWindow(record.handle, x, y, width, height, true);
+    whole->begin();
+    record.menuBar = CreateMenuBar(record, width);
+    record.client = CreateLayerWindow(record.handle, 0, kMenuBarHeight, width, std::max(height - kMenuBarHeight, 0),
+                                      false, LayerWindowRole::Client);
+    whole->end();
+    record.widget = whole;
   } else if (topLevel || (record.style & WS_BORDER) == 0) {
     record.widget = CreateLayerWindow(record.handle, x, y, width, height, topLevel);
   } else {
@@ -235,6 +250,9 @@ WORD RegisterClassA(const WNDCLASSA* windowClass) {
   added.windowProc = windowClass->lpfnWndProc;
   added.instance = windowClass->hInstance;
   added.background = windowClass->hbrBackground;
+  if (windowClass->lpszMenuName != nullptr && !IS_INTRESOURCE(windowClass->lpszMenuName)) {
+    added.menuName = windowClass->lpszMenuName;
+  }
   classes.push_back(added);
   return static_cast<WORD>(kFirstClassAtom + classes.size() - 1);
 }
@@ -264,6 +282,14 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
   record.exStyle = exStyle;
   record.controlId = topLevel ? 0 : static_cast<int>(reinterpret_cast<intptr_t>(menu));
   record.text = windowName ? windowName : "";
+  if (topLevel) {
+    // A top-level window's menu: the one given, else its class's, when the resources hold it.
+    if (menu == nullptr && registered != nullptr && !registered->menuName.empty()) {
+      menu = LoadMenuA(registered->instance, registered->menuName.c_str());
+    }
+    record.menu = menu;
+    record.owner = TopLevelOf(parent);
+  }
   HWND handle = record.handle;
   if (!AttachWidget(record, x, y, width, height, DialogFont())) {
     RemoveRecords(handle);
@@ -347,8 +373,20 @@ BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) 
   return TRUE;
 }
 
+// The top-level windows a window owns, which go before it.
+std::vector<HWND> OwnedWindows(HWND owner) {
+  std::vector<HWND> owned;
+  for (const auto& entry : Platform().windows) {
+    if (entry.second->owner == owner && entry.second->handle != owner) owned.push_back(entry.second->handle);
+  }
+  return owned;
+}
+
 BOOL DestroyWindow(HWND window) {
   WindowRecord* record = FindWindowRecord(window);
+  if (record == nullptr || record->destroying) return FALSE;
+  for (HWND owned : OwnedWindows(window)) DestroyWindow(owned);
+  record = FindWindowRecord(window);
   if (record == nullptr || record->destroying) return FALSE;
   if (record->widget != nullptr) {
     if (IsWindowKind(record->kind)) {
@@ -366,8 +404,10 @@ BOOL DestroyWindow(HWND window) {
     siblings.erase(std::remove(siblings.begin(), siblings.end(), window), siblings.end());
     if (widget != nullptr) ClientWindow(*parent)->remove(widget);
   }
+  HMENU menu = record->menu;
   RemoveRecords(window);
   if (widget != nullptr) Fl::delete_widget(widget);
+  if (menu != nullptr) DestroyMenu(menu);  // a window's menu goes with it
   return TRUE;
 }
 
@@ -444,9 +484,17 @@ BOOL GetWindowRect(HWND window, RECT* rect) {
   return TRUE;
 }
 
+// A child's parent, or a top-level window's owner.
 HWND GetParent(HWND window) {
   WindowRecord* record = FindWindowRecord(window);
-  return record != nullptr ? record->parent : nullptr;
+  if (record == nullptr) return nullptr;
+  return record->parent != nullptr ? record->parent : record->owner;
+}
+
+HWND TopLevelOf(HWND window) {
+  WindowRecord* record = FindWindowRecord(window);
+  while (record != nullptr && record->parent != nullptr) record = FindWindowRecord(record->parent);
+  return record != nullptr ? record->handle : nullptr;
 }
 
 HWND GetWindow(HWND window, UINT command) {

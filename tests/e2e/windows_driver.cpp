@@ -1,5 +1,5 @@
 // Drives koravel.exe as a user would: checks the panel against its template, types and clicks, generates,
-// benchmarks, closes.
+// exports through the dialog (Ctrl+E) and saves the picture (Ctrl+P), benchmarks, closes.
 #include <windows.h>
 
 #include <cstdio>
@@ -184,6 +184,136 @@ static void CheckRightClicksDoNothing(HWND panel) {
   Check(SendMessageA(GetDlgItem(panel, 1021), BM_GETCHECK, 0, 0) == river, "Create River unticked by a right click");
 }
 
+// ---- The menu's commands: the export dialog and the saved picture ----
+
+static void SetText(HWND control, const char* text);
+
+static HWND WaitForWindow(const char* title, int milliseconds) {
+  for (int waited = 0; waited < milliseconds; waited += 50, Sleep(50)) {
+    HWND window = FindWindowA("#32770", title);
+    if (window && IsWindowVisible(window)) return window;
+  }
+  return nullptr;
+}
+
+static bool WaitForGone(HWND window, int milliseconds) {
+  for (int waited = 0; waited < milliseconds; waited += 50, Sleep(50)) {
+    if (!IsWindow(window)) return true;
+  }
+  return !IsWindow(window);
+}
+
+static std::string FileBytes(const std::string& path) {
+  std::string bytes;
+  if (FILE* file = fopen(path.c_str(), "rb")) {
+    char buffer[65536];
+    for (size_t read; (read = fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, read);
+    fclose(file);
+  }
+  return bytes;
+}
+
+// A fresh folder under the temporary one.
+static std::string NewFolder(const char* name) {
+  char temporary[MAX_PATH];
+  GetTempPathA(sizeof temporary, temporary);
+  const std::string folder = std::string(temporary) + name + "-" + std::to_string(GetTickCount());
+  CreateDirectoryA(folder.c_str(), nullptr);
+  return folder;
+}
+
+static bool RunTool(const std::string& tool, const std::string& arguments) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  std::string commandLine = "\"" + tool + "\" " + arguments;
+  if (!CreateProcessA(tool.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    return false;
+  }
+  DWORD exitCode = 1;
+  if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &exitCode);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return exitCode == 0;
+}
+
+// Before any "Generate", Ctrl+E says there is nothing to export.
+static void CheckExportBeforeAnyTerrain(HWND mainWindow) {
+  SetForegroundWindow(mainWindow);
+  PressKeys({VK_CONTROL, 'E'});
+  HWND box = WaitForWindow("Koravel", 5000);
+  Check(box != nullptr, "a box after Ctrl+E before any terrain");
+  Check(FindWindowA("#32770", "Export Terrain") == nullptr, "no export dialog before any terrain");
+  if (box) PostMessageA(box, WM_CLOSE, 0, 0);
+  WaitForGone(box, 5000);
+}
+
+// Ctrl+E opens the dialog with its defaults; a 257 export of the terrain on view (seed 4321 with a river)
+// with its water mask, colour map and mesh, "Export" pressed with Return, writes what koravel-export writes.
+static void CheckExportDialog(HWND mainWindow, HWND panel, const std::string& tool) {
+  const struct { int id; const char* text; } fields[] = {
+      {1020, "8"}, {1022, "4321"}, {1024, "6"}, {1025, "4"}, {1029, "0.4"}, {1026, "5"}};
+  for (const auto& field : fields) SetText(GetDlgItem(panel, field.id), field.text);
+  if (SendMessageA(GetDlgItem(panel, 1021), BM_GETCHECK, 0, 0) != BST_CHECKED) Click(panel, 1021);
+  Click(panel, 1007);
+  SetForegroundWindow(mainWindow);
+  PressKeys({VK_CONTROL, 'E'});
+  HWND dialog = WaitForWindow("Export Terrain", 10000);
+  Check(dialog != nullptr, "Ctrl+E opens the \"Export Terrain\" dialog");
+  if (!dialog) return;
+  Check(ControlText(GetDlgItem(dialog, 1101)) == "1025", "size 1025 at first", ControlText(GetDlgItem(dialog, 1101)));
+  Check(SendMessageA(GetDlgItem(dialog, 1111), BM_GETCHECK, 0, 0) == BST_CHECKED, "PNG 16-bit at first");
+  const std::string name = ControlText(GetDlgItem(dialog, 1102));
+  Check(name.size() > 12 && name.compare(name.size() - 12, 12, "\\terrain.png") == 0, "terrain.png at first", name);
+  Check(ClassOf(GetDlgItem(dialog, 1104)) == "msctls_progress32", "the progress bar", ClassOf(GetDlgItem(dialog, 1104)));
+
+  const std::string folder = NewFolder("koravel-export-dialog");
+  SetText(GetDlgItem(dialog, 1101), "257");
+  for (int check : {1121, 1122, 1123}) Click(dialog, check);
+  SetText(GetDlgItem(dialog, 1102), (folder + "\\hm.png").c_str());
+  SetForegroundWindow(dialog);
+  LeftClick(dialog, 1102);
+  PressKeys({VK_RETURN});
+  Check(WaitForGone(dialog, 60000), "the dialog closes once the files are written");
+
+  CreateDirectoryA((folder + "\\tool").c_str(), nullptr);
+  const std::string out = folder + "\\tool\\";
+  Check(RunTool(tool, "--seed 4321 --river --size 257 --heights " + out + "hm.png --water " + out + "hm_water.png --colour " +
+                          out + "hm_colour.png --mesh " + out + "hm.glb"),
+        "koravel-export ran");
+  for (const char* file : {"hm.png", "hm_water.png", "hm_colour.png", "hm.glb"}) {
+    const std::string written = FileBytes(folder + "\\" + file);
+    Check(!written.empty() && written == FileBytes(out + file), "the dialog's file is koravel-export's", file);
+  }
+}
+
+// Ctrl+P asks where with the standard save-file dialog and writes the view's pixels as a PNG of its size.
+static void CheckSavePicture(HWND mainWindow) {
+  const std::string path = NewFolder("koravel-picture") + "\\view.png";
+  SetForegroundWindow(mainWindow);
+  PressKeys({VK_CONTROL, 'P'});
+  HWND chooser = WaitForWindow("Save Picture", 10000);
+  Check(chooser != nullptr, "Ctrl+P opens the \"Save Picture\" dialog");
+  if (!chooser) return;
+  SetDlgItemTextA(chooser, 0x47c, path.c_str());  // the file name's box (cmb13)
+  Click(chooser, IDOK);
+  WaitForGone(chooser, 10000);
+  std::string png;
+  for (int waited = 0; png.empty() && waited < 5000; waited += 50, Sleep(50)) png = FileBytes(path);
+  RECT view = {};
+  GetClientRect(GetDlgItem(mainWindow, 10), &view);
+  auto bigEndian = [&](size_t at) {
+    return static_cast<LONG>(static_cast<unsigned char>(png[at]) << 24 | static_cast<unsigned char>(png[at + 1]) << 16 |
+                             static_cast<unsigned char>(png[at + 2]) << 8 | static_cast<unsigned char>(png[at + 3]));
+  };
+  const bool isPng = png.size() > 24 && png.compare(1, 3, "PNG") == 0;
+  Check(isPng, "Ctrl+P saved a PNG", path);
+  if (isPng) {
+    Check(bigEndian(16) == view.right && bigEndian(20) == view.bottom, "the picture has the view's size",
+          std::to_string(bigEndian(16)) + " x " + std::to_string(bigEndian(20)));
+  }
+}
+
 static std::string WaitForFrameRate(HWND panel) {
   for (int i = 0; i < 1200; ++i, Sleep(50)) {
     const std::string text = ControlText(GetDlgItem(panel, 1013));
@@ -231,8 +361,8 @@ static void CheckSingleAfterGenerate(HWND panel) {
 }
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    fprintf(stderr, "usage: windows_driver PATH-TO-koravel.exe\n");
+  if (argc != 3) {
+    fprintf(stderr, "usage: windows_driver PATH-TO-koravel.exe PATH-TO-koravel-export.exe\n");
     return 2;
   }
   STARTUPINFOA startup = {};
@@ -251,9 +381,12 @@ int main(int argc, char** argv) {
   if (panel && reference) {
     CheckControls(panel, reference);
     CheckInitialTexts(panel);
+    CheckExportBeforeAnyTerrain(mainWindow);
     SetForegroundWindow(mainWindow);
     CheckTabStaysInTheField(panel);
     CheckRightClicksDoNothing(panel);
+    CheckExportDialog(mainWindow, panel, argv[2]);
+    CheckSavePicture(mainWindow);
     Click(panel, 1007);
     Click(panel, 1006);
     const std::string frameRate = WaitForFrameRate(panel);

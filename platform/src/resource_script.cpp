@@ -1,10 +1,11 @@
-// Reading DIALOG and DIALOGEX templates out of resource-script text.
-#include "dialog_template.h"
+// Reading DIALOG, DIALOGEX, MENU and ACCELERATORS resources out of resource-script text.
+#include "resource_script.h"
 
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <strings.h>
 
 namespace {
@@ -47,6 +48,7 @@ const NamedValue kStyleNames[] = {
     {"WS_OVERLAPPEDWINDOW", WS_OVERLAPPEDWINDOW},
     {"WS_EX_TOOLWINDOW", WS_EX_TOOLWINDOW}, {"WS_EX_CLIENTEDGE", WS_EX_CLIENTEDGE},
     {"DS_SETFONT", DS_SETFONT},         {"DS_MODALFRAME", DS_MODALFRAME},
+    {"DS_CENTER", DS_CENTER},           {"PBS_SMOOTH", 0x01},
     {"BS_PUSHBUTTON", BS_PUSHBUTTON},   {"BS_DEFPUSHBUTTON", BS_DEFPUSHBUTTON},
     {"BS_CHECKBOX", BS_CHECKBOX},       {"BS_AUTOCHECKBOX", BS_AUTOCHECKBOX},
     {"BS_RADIOBUTTON", BS_RADIOBUTTON}, {"BS_AUTORADIOBUTTON", BS_AUTORADIOBUTTON},
@@ -416,30 +418,202 @@ bool ReadDialog(Parser& parser, DialogTemplate* dialog) {
   return ReadOptionalStatements(parser, dialog) && ReadControls(parser, dialog);
 }
 
-}  // namespace
+// MENUITEM "text", id [, option ...] | MENUITEM SEPARATOR | POPUP "text" [, option ...] BEGIN items END
+bool ReadMenuItems(Parser& parser, std::vector<MenuItemTemplate>* items);
 
-bool ParseDialogTemplate(const std::string& script, const std::string& name, DialogTemplate* result,
-                         std::string* error) {
-  Parser parser;
+bool ReadMenuOptions(Parser& parser, MenuItemTemplate* item) {
+  while (true) {
+    if (IsSymbol(Peek(parser), ',')) Take(parser);
+    const Token& token = Peek(parser);
+    if (IsKeyword(token, "GRAYED")) {
+      item->grayed = true;
+    } else if (IsKeyword(token, "CHECKED")) {
+      item->checked = true;
+    } else if (IsKeyword(token, "INACTIVE") || IsKeyword(token, "HELP") || IsKeyword(token, "MENUBREAK") ||
+               IsKeyword(token, "MENUBARBREAK")) {
+      // Accepted, and of no consequence here.
+    } else {
+      return true;
+    }
+    Take(parser);
+  }
+}
+
+bool ReadMenuItem(Parser& parser, const Token& keyword, MenuItemTemplate* item) {
+  if (IsKeyword(keyword, "MENUITEM")) {
+    if (IsKeyword(Peek(parser), "SEPARATOR")) {
+      Take(parser);
+      item->separator = true;
+      return true;
+    }
+    if (!ReadStringToken(parser, "the item text", &item->text) || !ExpectComma(parser)) return false;
+    int64_t id = 0;
+    const int idLine = Peek(parser).line;
+    if (!ReadValue(parser, &id)) return false;
+    if (id < 0 || id > 0xFFFF) return Fail(parser, idLine, "menu id " + std::to_string(id) + " is out of range");
+    item->id = static_cast<int>(id);
+    return ReadMenuOptions(parser, item);
+  }
+  if (IsKeyword(keyword, "POPUP")) {
+    item->popup = true;
+    if (!ReadStringToken(parser, "the pop-up text", &item->text) || !ReadMenuOptions(parser, item)) return false;
+    const Token& begin = Take(parser);
+    if (!IsKeyword(begin, "BEGIN") && !IsSymbol(begin, '{')) {
+      return Fail(parser, begin.line, "expected BEGIN but found " + Describe(begin));
+    }
+    return ReadMenuItems(parser, &item->items);
+  }
+  return Fail(parser, keyword.line, "expected MENUITEM, POPUP or END but found " + Describe(keyword));
+}
+
+bool ReadMenuItems(Parser& parser, std::vector<MenuItemTemplate>* items) {
+  if (parser.depth >= kMaxNesting) return Fail(parser, Peek(parser).line, "menu nested too deeply");
+  ++parser.depth;
+  while (true) {
+    const Token& token = Take(parser);
+    if (IsKeyword(token, "END") || IsSymbol(token, '}')) break;
+    MenuItemTemplate item;
+    if (!ReadMenuItem(parser, token, &item)) return false;
+    items->push_back(item);
+  }
+  --parser.depth;
+  return true;
+}
+
+bool ReadMenu(Parser& parser, MenuTemplate* menu) {
+  const Token& begin = Take(parser);
+  if (!IsKeyword(begin, "BEGIN") && !IsSymbol(begin, '{')) {
+    return Fail(parser, begin.line, "expected BEGIN but found " + Describe(begin));
+  }
+  return ReadMenuItems(parser, &menu->items);
+}
+
+// The key of an accelerator: "A" (a virtual key or character), "^A" (a control character) or a number.
+bool ReadAcceleratorKey(Parser& parser, AcceleratorTemplate* entry, bool* controlCharacter) {
+  const Token& token = Take(parser);
+  if (token.kind == TokenKind::Number) {
+    if (token.number > 0xFFFF) return Fail(parser, token.line, "key " + std::to_string(token.number) + " is out of range");
+    entry->key = static_cast<int>(token.number);
+    return true;
+  }
+  if (token.kind != TokenKind::String) return Fail(parser, token.line, "expected a key but found " + Describe(token));
+  const std::string& text = token.text;
+  if (text.size() == 2 && text[0] == '^' && std::isalpha(static_cast<unsigned char>(text[1]))) {
+    entry->key = std::toupper(static_cast<unsigned char>(text[1])) - '@';
+    *controlCharacter = true;
+    return true;
+  }
+  if (text.size() != 1) return Fail(parser, token.line, "the key \"" + text + "\" is not one character");
+  entry->key = static_cast<unsigned char>(text[0]);
+  return true;
+}
+
+// "key", id [, ASCII | VIRTKEY] [, NOINVERT] [, ALT] [, SHIFT] [, CONTROL]
+bool ReadAccelerator(Parser& parser, AcceleratorTemplate* entry) {
+  bool controlCharacter = false;
+  if (!ReadAcceleratorKey(parser, entry, &controlCharacter) || !ExpectComma(parser)) return false;
+  int64_t id = 0;
+  const int idLine = Peek(parser).line;
+  if (!ReadValue(parser, &id)) return false;
+  if (id < 0 || id > 0xFFFF) return Fail(parser, idLine, "command id " + std::to_string(id) + " is out of range");
+  entry->id = static_cast<int>(id);
+  while (IsSymbol(Peek(parser), ',')) {
+    Take(parser);
+    const Token& option = Take(parser);
+    if (IsKeyword(option, "VIRTKEY")) {
+      entry->virtualKey = true;
+    } else if (IsKeyword(option, "CONTROL")) {
+      entry->control = true;
+    } else if (IsKeyword(option, "SHIFT")) {
+      entry->shift = true;
+    } else if (IsKeyword(option, "ALT")) {
+      entry->alt = true;
+    } else if (!IsKeyword(option, "ASCII") && !IsKeyword(option, "NOINVERT")) {
+      return Fail(parser, option.line, "unknown accelerator option " + Describe(option));
+    }
+  }
+  if (controlCharacter && entry->virtualKey) return Fail(parser, idLine, "a \"^\" key cannot be VIRTKEY");
+  const bool modified = entry->control || entry->shift || entry->alt;
+  if (modified && !entry->virtualKey) return Fail(parser, idLine, "CONTROL, SHIFT and ALT go with VIRTKEY");
+  return true;
+}
+
+bool ReadAccelerators(Parser& parser, std::vector<AcceleratorTemplate>* table) {
+  const Token& begin = Take(parser);
+  if (!IsKeyword(begin, "BEGIN") && !IsSymbol(begin, '{')) {
+    return Fail(parser, begin.line, "expected BEGIN but found " + Describe(begin));
+  }
+  while (true) {
+    if (IsKeyword(Peek(parser), "END") || IsSymbol(Peek(parser), '}')) {
+      Take(parser);
+      return true;
+    }
+    if (Peek(parser).kind == TokenKind::End) return Fail(parser, Peek(parser).line, "expected END but found end of text");
+    AcceleratorTemplate entry;
+    if (!ReadAccelerator(parser, &entry)) return false;
+    table->push_back(entry);
+  }
+}
+
+// Tokenizes the script and places the parser after "name KIND" for the first of `kinds`
+// that names the resource; false with the error (a tokenizing one, or none found) otherwise.
+bool FindResource(Parser& parser, const std::string& script, const std::string& name,
+                  std::initializer_list<const char*> kinds, const char* what, std::string* error) {
   if (!Tokenize(parser, script)) {
     *error = parser.error;
     return false;
   }
   for (size_t i = 0; i + 1 < parser.tokens.size(); ++i) {
     const Token& token = parser.tokens[i];
-    bool named = (token.kind == TokenKind::Name || token.kind == TokenKind::String) &&
-                 strcasecmp(token.text.c_str(), name.c_str()) == 0;
-    if (named && (IsKeyword(parser.tokens[i + 1], "DIALOGEX") || IsKeyword(parser.tokens[i + 1], "DIALOG"))) {
-      parser.next = i + 2;
-      *result = DialogTemplate();
-      result->name = token.text;
-      if (!ReadDialog(parser, result)) {
-        *error = parser.error;
-        return false;
+    const bool named = (token.kind == TokenKind::Name || token.kind == TokenKind::String) &&
+                       strcasecmp(token.text.c_str(), name.c_str()) == 0;
+    if (!named) continue;
+    for (const char* kind : kinds) {
+      if (IsKeyword(parser.tokens[i + 1], kind)) {
+        parser.next = i + 2;
+        return true;
       }
-      return true;
     }
   }
-  *error = "no dialog named \"" + name + "\"";
+  *error = std::string("no ") + what + " named \"" + name + "\"";
   return false;
+}
+
+}  // namespace
+
+bool ParseDialogTemplate(const std::string& script, const std::string& name, DialogTemplate* result,
+                         std::string* error) {
+  Parser parser;
+  if (!FindResource(parser, script, name, {"DIALOGEX", "DIALOG"}, "dialog", error)) return false;
+  *result = DialogTemplate();
+  result->name = parser.tokens[parser.next - 2].text;
+  if (!ReadDialog(parser, result)) {
+    *error = parser.error;
+    return false;
+  }
+  return true;
+}
+
+bool ParseMenuTemplate(const std::string& script, const std::string& name, MenuTemplate* result, std::string* error) {
+  Parser parser;
+  if (!FindResource(parser, script, name, {"MENU"}, "menu", error)) return false;
+  *result = MenuTemplate();
+  result->name = parser.tokens[parser.next - 2].text;
+  if (!ReadMenu(parser, result)) {
+    *error = parser.error;
+    return false;
+  }
+  return true;
+}
+
+bool ParseAcceleratorTable(const std::string& script, const std::string& name,
+                           std::vector<AcceleratorTemplate>* result, std::string* error) {
+  Parser parser;
+  if (!FindResource(parser, script, name, {"ACCELERATORS"}, "accelerator table", error)) return false;
+  result->clear();
+  if (!ReadAccelerators(parser, result)) {
+    *error = parser.error;
+    return false;
+  }
+  return true;
 }
