@@ -146,6 +146,10 @@ static void CancelOrClose(HWND dialog, bool closing) {
   exportState.closeWhenStopped = exportState.closeWhenStopped || closing;
 }
 
+void CancelRunningExport() {
+  if (exportState.job != nullptr) CancelExportJob(exportState.job.get());
+}
+
 // The save-file dialog's filter for a heightmap format: its own files, then all.
 static const char* FilterOf(HeightFormat format) {
   switch (format) {

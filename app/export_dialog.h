@@ -32,6 +32,10 @@ void OpenExportDialog();
 // dialog closes when the files are written; closing it during an export stops the export.
 INT_PTR CALLBACK ExportDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Stops a running export, as "Cancel" does, without waiting for it: the main window calls it
+// before it closes, so no file is finished while its windows are being taken down.
+void CancelRunningExport();
+
 // Whether an export runs now, and how long the last one that ended took.
 bool ExportRunning();
 uint32_t LastExportMs();

@@ -5,6 +5,7 @@
 
 #include "app/app_state.h"
 #include "app/commands.h"
+#include "app/export_dialog.h"
 #include "render/frame.h"
 
 // The panel takes the right 152 pixels; the view fills the rest inside a 1-pixel margin.
@@ -106,6 +107,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       return 1;
     }
     case WM_CLOSE:
+      // An export still running stops now; its dialog, owned by this window, joins it on the way out.
+      CancelRunningExport();
       DestroyWindow(window);
       return 1;
     case WM_QUIT:
