@@ -465,7 +465,9 @@ TEST(ExportWhileAnswering, TheWindowAnswersAndTheBarMovesWhileA4097ExportRuns) {
       lastPass = timeGetTime();
       if (drawnAt == 0) MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
-    if (drawnAt != 0) {
+    // A drag answered only after the export ended is not counted: taking the dialog down may wait
+    // on the display (Wine without a window manager waits up to 2 s for a hidden window).
+    if (drawnAt != 0 && ExportRunning()) {
       ++answered;
       worstMs = std::max<DWORD>(worstMs, drawnAt - posted);
     }
