@@ -1,4 +1,4 @@
-// Access to the golden terrains in the test data: the case table and the raw float streams.
+// Access to the golden terrains in the test data: the case tables and the raw float streams.
 #pragma once
 
 #include <cstdint>
@@ -6,23 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "terrain/terrain_region.h"
+
+// A row of a golden table: cases.tsv holds the viewer's 100 x 100 terrains, sizes.tsv other sizes.
 struct GoldenCase {
   std::string name;
-  int32_t seed;
-  float terrainHeight;
-  float passHeightScale;
-  float freqScale;
-  float initFreq;
-  int32_t passCount;
-  int32_t river;
+  TerrainSettings settings;
+  int64_t width;  // 100 x 100 where the table gives no size
+  int64_t depth;
   int32_t flat;
-  std::string minHeight;  // as printed with %.9g
-  std::string maxHeight;
   int64_t draws;
-  std::map<std::string, std::string> columns;  // every column by its header name
+  std::map<std::string, std::string> columns;  // every column by its header name, heights as printed with %.9g
 };
 
-std::vector<GoldenCase> LoadGoldenCases();
+std::vector<GoldenCase> LoadGoldenCases(const std::string& table = "cases.tsv");
 
 struct TerrainGrid;
 
