@@ -1,4 +1,4 @@
-// Reads the golden case tables and streams from the tests' data folder.
+// Reads the golden case tables and streams from the tests' data folder; finds the random source's position.
 #include "golden_data.h"
 
 #include <cstdio>
@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "terrain/random_source.h"
 #include "terrain/terrain_grid.h"
 #include "terrain/terrain_synthesis.h"
 
@@ -75,13 +76,32 @@ std::string Format9g(float value) {
   return text;
 }
 
+TerrainGrid* NewTerrainGrid(int32_t width, int32_t depth, float terrainHeight) {
+  TerrainGrid* grid = static_cast<TerrainGrid*>(calloc(1, sizeof(TerrainGrid)));
+  if (grid && CreateTerrainGrid(grid, width, depth, 150.0f, 150.0f, terrainHeight)) return grid;
+  DestroyTerrainGrid(grid);
+  return nullptr;
+}
+
 TerrainGrid* GenerateGoldenTerrain(const GoldenCase& golden) {
   const TerrainSettings& s = golden.settings;
-  TerrainGrid* grid = static_cast<TerrainGrid*>(calloc(1, sizeof(TerrainGrid)));
-  if (grid && CreateTerrainGrid(grid, 100, 100, 150.0f, 150.0f, s.terrainHeight) &&
-      SynthesizeTerrain(grid, s.seed, s.passHeightScale, s.freqScale, s.initFreq, s.passCount, s.river)) {
+  TerrainGrid* grid = NewTerrainGrid(100, 100, s.terrainHeight);
+  if (grid && SynthesizeTerrain(grid, s.seed, s.passHeightScale, s.freqScale, s.initFreq, s.passCount, s.river)) {
     return grid;
   }
   DestroyTerrainGrid(grid);
   return nullptr;
+}
+
+// Compares the source's next values with a replay from the seed.
+bool SourceStandsAt(int32_t seed, int64_t draws) {
+  const int kProbe = 6;
+  int next[kProbe];
+  for (int i = 0; i < kProbe; ++i) next[i] = RandomNext();
+  RandomSeed(seed);
+  for (int64_t i = 0; i < draws; ++i) RandomNext();
+  for (int i = 0; i < kProbe; ++i) {
+    if (RandomNext() != next[i]) return false;
+  }
+  return true;
 }

@@ -1,4 +1,4 @@
-// Access to the golden terrains in the test data: the case tables and the raw float streams.
+// The golden terrains in the test data (case tables, raw float streams, hashes) and the random source's position.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +23,10 @@ std::vector<GoldenCase> LoadGoldenCases(const std::string& table = "cases.tsv");
 
 struct TerrainGrid;
 
+// A grid as the viewer creates it, over 150 x 150 units, zero-filled; null when its fields
+// cannot be had. The caller destroys it.
+TerrainGrid* NewTerrainGrid(int32_t width, int32_t depth, float terrainHeight);
+
 // The case's terrain on the 100 x 100 grid over 150 x 150 units, as "Generate" makes it;
 // null when it could not be generated. The caller destroys it.
 TerrainGrid* GenerateGoldenTerrain(const GoldenCase& golden);
@@ -35,3 +39,7 @@ std::string Fnv1a64(const void* bytes, size_t size);
 
 // Formats a float with %.9g.
 std::string Format9g(float value);
+
+// True when the random source now stands exactly `draws` values after RandomSeed(seed), as the
+// golden cases count their draws. Consumes a few values to find out.
+bool SourceStandsAt(int32_t seed, int64_t draws);

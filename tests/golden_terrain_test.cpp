@@ -1,9 +1,8 @@
-// Every golden terrain reproduced bit for bit: heights, water, height range and draw count, at the viewer's size and others.
+// Every golden terrain reproduced bit for bit at the viewer's size and others: heights, water, range, draws.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "draw_count.h"
 #include "golden_data.h"
 #include "terrain/random_source.h"
 #include "terrain/terrain_grid.h"

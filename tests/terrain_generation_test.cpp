@@ -8,18 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "draw_count.h"
+#include "golden_data.h"
 #include "terrain/generation_limits.h"
 #include "terrain/random_source.h"
 #include "terrain/synthesis_pass.h"
 #include "terrain/terrain_grid.h"
 #include "terrain/terrain_synthesis.h"
-
-static TerrainGrid* NewGrid() {
-  TerrainGrid* grid = static_cast<TerrainGrid*>(calloc(1, sizeof(TerrainGrid)));
-  CreateTerrainGrid(grid, 100, 100, 150.0f, 150.0f, 8.0f);
-  return grid;
-}
 
 TEST(TerrainGrid, UnobtainableFieldsAreReportedAndNeverGenerated) {
   const int32_t shapes[][2] = {{INT_MAX, INT_MAX}, {0, 100}, {100, -1}, {INT_MIN, INT_MIN}};
@@ -38,8 +32,9 @@ TEST(SynthesisPass, EdgeFrequenciesAndShapes) {
   // Below 1 a pass draws its N * N values, N = max(trunc(freq + 2), 0), and adds nothing;
   // a lattice that cannot be had fails before drawing.
   const struct { float freq; int64_t draws; bool made; } cases[] = {
-      {0.0f, 4, true}, {0.5f, 4, true}, {-0.5f, 1, true}, {-1.0f, 1, true}, {-6.0f, 0, true}, {-2e9f, 0, true},
-      {NAN, 0, true}, {static_cast<float>(INT_MAX), 0, false}, {2e9f, 0, false}, {1e30f, 0, false}, {INFINITY, 0, false}};
+      {0.0f, 4, true}, {0.5f, 4, true}, {-0.5f, 1, true}, {-1.0f, 1, true}, {-6.0f, 0, true},
+      {-2e9f, 0, true}, {NAN, 0, true}, {static_cast<float>(INT_MAX), 0, false}, {2e9f, 0, false},
+      {1e30f, 0, false}, {INFINITY, 0, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.freq);
     std::vector<float> heights(100 * 100, 1.25f);
@@ -56,17 +51,18 @@ TEST(SynthesisPass, EdgeFrequenciesAndShapes) {
 
 TEST(SynthesizeTerrain, PassCountsAndRiverFlag) {
   // No passes: nothing drawn after the seeding, a flat terrain. Step 0 repeats the first lattice size.
-  const struct { int32_t passes; float step; int64_t draws; } cases[] = {{0, 6.0f, 0}, {-3, 6.0f, 0}, {3, 0.0f, 3 * 36}};
+  const struct { int32_t passes; float step; int64_t draws; } cases[] = {
+      {0, 6.0f, 0}, {-3, 6.0f, 0}, {3, 0.0f, 3 * 36}};
   for (const auto& c : cases) {
-    TerrainGrid* grid = NewGrid();
+    TerrainGrid* grid = NewTerrainGrid(100, 100, 8.0f);
     ASSERT_TRUE(SynthesizeTerrain(grid, 5, 0.4f, c.step, 4.0f, c.passes, 0));
     EXPECT_TRUE(SourceStandsAt(5, c.draws)) << c.passes;
     EXPECT_TRUE(c.passes > 0 || (grid->minHeight == 0.0f && grid->maxHeight == 0.0f));
     DestroyTerrainGrid(grid);
   }
   // Only a river flag of exactly 1 carves.
-  TerrainGrid* without = NewGrid();
-  TerrainGrid* flagTwo = NewGrid();
+  TerrainGrid* without = NewTerrainGrid(100, 100, 8.0f);
+  TerrainGrid* flagTwo = NewTerrainGrid(100, 100, 8.0f);
   ASSERT_TRUE(SynthesizeTerrain(without, 0, 0.4f, 6.0f, 4.0f, 2, 0));
   ASSERT_TRUE(SynthesizeTerrain(flagTwo, 0, 0.4f, 6.0f, 4.0f, 2, 2));
   EXPECT_EQ(memcmp(without->heights, flagTwo->heights, sizeof(float) * 10000), 0);
@@ -104,7 +100,7 @@ TEST(GenerationLimits, SensibleTerrainsPassAndRefusalsNameTheFieldAndTheLimit) {
     EXPECT_NE(std::string(check.message).find(c.mentions), std::string::npos) << check.message;
   }
   // The largest accepted pass generates.
-  TerrainGrid* grid = NewGrid();
+  TerrainGrid* grid = NewTerrainGrid(100, 100, 8.0f);
   EXPECT_TRUE(SynthesizeTerrain(grid, INT_MIN, 0.4f, 0.0f, 4096.0f, 1, 1));
   EXPECT_TRUE(std::isfinite(grid->minHeight) && std::isfinite(grid->maxHeight));
   DestroyTerrainGrid(grid);

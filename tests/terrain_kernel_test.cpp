@@ -79,29 +79,26 @@ TEST(SynthesisKernels, SamplerAndCoefficientsKeepTheirGrouping) {
   }
 }
 
-// Coefficients whose Horner sum lands exactly on a float rounding tie,
+// Coefficients a3, a2, a1, a0 whose Horner sum lands exactly on a float rounding tie,
 // 2^-20 (1 + 2^-24), which rounds to the even 2^-20. Every regrouping of the
 // Horner steps (as above) gives a double just above the tie, which rounds up:
 // so the float results of the kernels show their unrounded doubles' grouping.
-static const double kTieA3 = 0x1.ccca2257f4fdap+0;
-static const double kTieA2 = 0x1.e89a808ff1b26p+0;
-static const double kTieA1 = -0x1.b01b17f56b11cp+0;
-static const double kTieA0 = -0x1.90f3689b8a4a6p+0;
+static const double kTie[4] = {0x1.ccca2257f4fdap+0, 0x1.e89a808ff1b26p+0, -0x1.b01b17f56b11cp+0,
+                               -0x1.90f3689b8a4a6p+0};
 static const float kTieParameter = 0x1.df1312p-1f;
 static const float kTieRounded = 0x1p-20f;
 
 TEST(SynthesisKernels, HornerStepKeepsItsGrouping) {
   const double f = static_cast<double>(kTieParameter);
-  EXPECT_EQ(((kTieA3 * f + kTieA2) * f + kTieA1) * f + kTieA0, 0x1.000001p-20);
-  const SplineCoefficients window = {kTieA3, kTieA2, kTieA1, kTieA0, 7.0};
+  EXPECT_EQ(((kTie[0] * f + kTie[1]) * f + kTie[2]) * f + kTie[3], 0x1.000001p-20);
+  const SplineCoefficients window = {kTie[0], kTie[1], kTie[2], kTie[3], 7.0};
   const int64_t count = 11;  // whole vectors and a tail
   std::vector<double> parameters(count + kKernelOverrun, f);
   parameters[5] = 1.0;  // a parameter of 1 and above gives the third point
   parameters[6] = 3.5;
   std::vector<double> blocks(3 * kCoefficientsPerBlock);
   for (int64_t x = 0; x < count; ++x) {
-    double* c = ColumnCoefficients(&blocks, x);
-    c[0] = kTieA3, c[4] = kTieA2, c[8] = kTieA1, c[12] = kTieA0;
+    for (int j = 0; j < 4; ++j) ColumnCoefficients(&blocks, x)[4 * j] = kTie[j];
   }
   for (const NamedKernels& k : AvailableKernels()) {
     SCOPED_TRACE(k.name);

@@ -2,12 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "golden_data.h"
 #include "terrain/terrain_grid.h"
 #include "terrain/terrain_region.h"
 #include "terrain/terrain_synthesis.h"
@@ -87,12 +87,6 @@ TEST(TerrainRegion, ThreadCountChangesNoBit) {
   }
 }
 
-static TerrainGrid* NewGrid(int32_t width, int32_t depth, float height) {
-  TerrainGrid* grid = static_cast<TerrainGrid*>(calloc(1, sizeof(TerrainGrid)));
-  EXPECT_TRUE(CreateTerrainGrid(grid, width, depth, 150.0f, 150.0f, height));
-  return grid;
-}
-
 TEST(TerrainRegion, EveryInstructionSetMatchesThePlainPasses) {
   // Frequencies 0 and 1, non-whole ones (reaching a point past the lattice), and ones above the
   // width + 1 (clamped parameters); step 0 and negative steps; negative scales. The river only
@@ -110,8 +104,9 @@ TEST(TerrainRegion, EveryInstructionSetMatchesThePlainPasses) {
                                freqs[rng() % 17], static_cast<int32_t>(rng() % 6), round % 8 == 0};
     SCOPED_TRACE(testing::Message() << width << " x " << depth << " freq " << s.initFreq << " step "
                                     << s.freqScale << " passes " << s.passCount << " river " << s.river);
-    TerrainGrid* plain = NewGrid(width, depth, s.terrainHeight);
-    ASSERT_TRUE(SynthesizeTerrainPlain(plain, s.seed, s.passHeightScale, s.freqScale, s.initFreq, s.passCount, s.river));
+    TerrainGrid* plain = NewTerrainGrid(width, depth, s.terrainHeight);
+    ASSERT_TRUE(
+        SynthesizeTerrainPlain(plain, s.seed, s.passHeightScale, s.freqScale, s.initFreq, s.passCount, s.river));
     const Field plainField = {std::vector<float>(plain->heights, plain->heights + width * depth),
                               std::vector<float>(plain->water, plain->water + width * depth)};
     const int64_t x0 = rng() % static_cast<uint32_t>(width), z0 = rng() % static_cast<uint32_t>(depth);
@@ -121,7 +116,7 @@ TEST(TerrainRegion, EveryInstructionSetMatchesThePlainPasses) {
       if (!SelectTerrainSimd(simd)) continue;
       SCOPED_TRACE(simd);
       EXPECT_TRUE(IsCut(Synthesize(s, width, depth, rect), plainField, width, rect));
-      TerrainGrid* fast = NewGrid(width, depth, s.terrainHeight);
+      TerrainGrid* fast = NewTerrainGrid(width, depth, s.terrainHeight);
       ASSERT_TRUE(SynthesizeTerrain(fast, s.seed, s.passHeightScale, s.freqScale, s.initFreq, s.passCount, s.river));
       EXPECT_TRUE(SameFloats(fast->heights, plain->heights, static_cast<size_t>(width * depth)));
       EXPECT_TRUE(SameFloats(&fast->minHeight, &plain->minHeight, 1));

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "draw_count.h"
+#include "golden_data.h"
 #include "terrain/random_source.h"
 #include "terrain/river.h"
 #include "terrain/terrain_region.h"

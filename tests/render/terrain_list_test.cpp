@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,12 +39,6 @@ void RecordGlCall(const char* name, std::vector<double> args) {
 }
 
 namespace {
-
-std::shared_ptr<TerrainGrid> NewGrid(int32_t width, int32_t depth, float baseHeight) {
-  std::shared_ptr<TerrainGrid> grid(static_cast<TerrainGrid*>(calloc(1, sizeof(TerrainGrid))), DestroyTerrainGrid);
-  EXPECT_TRUE(CreateTerrainGrid(grid.get(), width, depth, 150.0f, 150.0f, baseHeight));
-  return grid;
-}
 
 // Records what one drawing operation sends: the calls, and the vertex stream it returns.
 template <typename Operation>
@@ -93,7 +86,7 @@ TEST(TerrainStreams, EveryGoldenCaseMatchesItsHashes) {
 }
 
 TEST(TerrainDrawing, SolidOnlySetsItsColourAndReplaysListOneAndNoGridDrawsNothing) {
-  std::shared_ptr<TerrainGrid> grid = NewGrid(1, 1, 8.0f);
+  const std::shared_ptr<TerrainGrid> grid(NewTerrainGrid(1, 1, 8.0f), DestroyTerrainGrid);
   Recorded([&] { DrawTerrainSolid(grid.get()); });
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls[0].name, "glColor3f");
@@ -110,7 +103,7 @@ TEST(TerrainDrawing, SolidOnlySetsItsColourAndReplaysListOneAndNoGridDrawsNothin
 
 TEST(TerrainColours, EqualHeightsTakeTheLowestRampColourAndWaterComparesWithTheDouble) {
   // Every height 0: no span for the ramp, which must still give the lowest colour.
-  std::shared_ptr<TerrainGrid> grid = NewGrid(2, 2, 8.0f);
+  const std::shared_ptr<TerrainGrid> grid(NewTerrainGrid(2, 2, 8.0f), DestroyTerrainGrid);
   // Water at the float nearest 0.4 lies above the double 0.4 and tints the mesh; the float below does not.
   grid->water[0] = 0.4f;
   grid->water[2] = std::nextafter(0.4f, 0.0f);
