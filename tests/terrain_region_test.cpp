@@ -62,7 +62,7 @@ TEST(TerrainRegion, TilesEqualTheCutFromTheWhole) {
         {w / 3, d / 2, w - w / 3, d - d / 2},  // touching the far edges
         {w - 1, 0, 1, d},                      // the last column
         {0, d - 1, w, 1},                      // the last row
-        {w / 2, d / 2, 1, 1},                  // one sample
+        {w / 2, d / 3, 1, 1},                  // one sample, off the diagonal
     };
     for (const TerrainRect& rect : tiles) {
       SCOPED_TRACE(testing::Message() << rect.x0 << "," << rect.z0 << " " << rect.width << "x" << rect.depth);
