@@ -1,4 +1,4 @@
-// Reads the golden case table and streams from the tests' data folder.
+// Reads the golden case tables and streams from the tests' data folder; finds the random source's position.
 #include "golden_data.h"
 
 #include <cstdio>
@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "terrain/random_source.h"
 #include "terrain/terrain_grid.h"
 #include "terrain/terrain_synthesis.h"
 
@@ -20,8 +21,8 @@ static std::vector<std::string> SplitTabs(const std::string& line) {
   return fields;
 }
 
-std::vector<GoldenCase> LoadGoldenCases() {
-  std::ifstream file(std::string(KORAVEL_TEST_DATA) + "/golden/cases.tsv");
+std::vector<GoldenCase> LoadGoldenCases(const std::string& table) {
+  std::ifstream file(std::string(KORAVEL_TEST_DATA) + "/golden/" + table);
   std::vector<GoldenCase> cases;
   std::string line;
   if (!std::getline(file, line)) return cases;
@@ -31,19 +32,19 @@ std::vector<GoldenCase> LoadGoldenCases() {
     if (fields.size() != header.size()) continue;
     GoldenCase golden;
     for (size_t i = 0; i < header.size(); ++i) golden.columns[header[i]] = fields[i];
-    const auto text = [&](const char* column) { return golden.columns[column].c_str(); };
-    golden.name = text("name");
-    golden.seed = static_cast<int32_t>(std::strtol(text("seed"), nullptr, 10));
-    golden.terrainHeight = std::strtof(text("terrainHeight"), nullptr);
-    golden.passHeightScale = std::strtof(text("passHeightScale"), nullptr);
-    golden.freqScale = std::strtof(text("freqScale"), nullptr);
-    golden.initFreq = std::strtof(text("initFreq"), nullptr);
-    golden.passCount = static_cast<int32_t>(std::strtol(text("passCount"), nullptr, 10));
-    golden.river = static_cast<int32_t>(std::strtol(text("river"), nullptr, 10));
-    golden.flat = static_cast<int32_t>(std::strtol(text("flat"), nullptr, 10));
-    golden.minHeight = text("minHeight");
-    golden.maxHeight = text("maxHeight");
-    golden.draws = std::strtoll(text("draws"), nullptr, 10);
+    const auto real = [&](const char* column) { return std::strtof(golden.columns[column].c_str(), nullptr); };
+    const auto whole = [&](const char* column, int64_t missing) {
+      const std::string& text = golden.columns[column];
+      return text.empty() ? missing : std::strtoll(text.c_str(), nullptr, 10);
+    };
+    golden.name = golden.columns["name"];
+    golden.settings = {static_cast<int32_t>(whole("seed", 0)), real("terrainHeight"), real("passHeightScale"),
+                       real("freqScale"), real("initFreq"), static_cast<int32_t>(whole("passCount", 0)),
+                       static_cast<int32_t>(whole("river", 0))};
+    golden.width = whole("width", 100);
+    golden.depth = whole("depth", 100);
+    golden.flat = static_cast<int32_t>(whole("flat", 0));
+    golden.draws = whole("draws", 0);
     cases.push_back(golden);
   }
   return cases;
@@ -75,13 +76,32 @@ std::string Format9g(float value) {
   return text;
 }
 
-TerrainGrid* GenerateGoldenTerrain(const GoldenCase& golden) {
+TerrainGrid* NewTerrainGrid(int32_t width, int32_t depth, float terrainHeight) {
   TerrainGrid* grid = static_cast<TerrainGrid*>(calloc(1, sizeof(TerrainGrid)));
-  if (grid && CreateTerrainGrid(grid, 100, 100, 150.0f, 150.0f, golden.terrainHeight) &&
-      SynthesizeTerrain(grid, golden.seed, golden.passHeightScale, golden.freqScale, golden.initFreq,
-                        golden.passCount, golden.river)) {
+  if (grid && CreateTerrainGrid(grid, width, depth, 150.0f, 150.0f, terrainHeight)) return grid;
+  DestroyTerrainGrid(grid);
+  return nullptr;
+}
+
+TerrainGrid* GenerateGoldenTerrain(const GoldenCase& golden) {
+  const TerrainSettings& s = golden.settings;
+  TerrainGrid* grid = NewTerrainGrid(100, 100, s.terrainHeight);
+  if (grid && SynthesizeTerrain(grid, s.seed, s.passHeightScale, s.freqScale, s.initFreq, s.passCount, s.river)) {
     return grid;
   }
   DestroyTerrainGrid(grid);
   return nullptr;
+}
+
+// Compares the source's next values with a replay from the seed.
+bool SourceStandsAt(int32_t seed, int64_t draws) {
+  const int kProbe = 6;
+  int next[kProbe];
+  for (int i = 0; i < kProbe; ++i) next[i] = RandomNext();
+  RandomSeed(seed);
+  for (int64_t i = 0; i < draws; ++i) RandomNext();
+  for (int i = 0; i < kProbe; ++i) {
+    if (RandomNext() != next[i]) return false;
+  }
+  return true;
 }

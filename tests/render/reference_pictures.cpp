@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
@@ -36,7 +37,7 @@ static std::vector<unsigned char> FlipRows(const unsigned char* rgba, int width,
   return flipped;
 }
 
-Picture LoadReferencePicture(const char* name) {
+static Picture LoadReferencePicture(const char* name) {
   const std::string path = std::string(KORAVEL_TEST_DATA) + "/pictures/" + name + ".png";
   int width = 0, height = 0, channels = 0;
   unsigned char* rgba = stbi_load(path.c_str(), &width, &height, &channels, 4);
@@ -47,7 +48,7 @@ Picture LoadReferencePicture(const char* name) {
 }
 
 // Red, green and blue only: the view's alpha is not part of what it shows.
-bool SavePicture(const Picture& picture, const std::string& path) {
+static bool SavePicture(const Picture& picture, const std::string& path) {
   const std::vector<unsigned char> rows = FlipRows(picture.rgba.data(), picture.width, picture.height);
   std::vector<unsigned char> rgb;
   rgb.reserve(rows.size() / 4 * 3);
@@ -55,36 +56,33 @@ bool SavePicture(const Picture& picture, const std::string& path) {
   return stbi_write_png(path.c_str(), picture.width, picture.height, 3, rgb.data(), picture.width * 3) != 0;
 }
 
-PictureDifference ComparePictures(const Picture& drawn, const Picture& reference) {
-  PictureDifference difference = {0, 0, 0};
-  const int width = std::min(drawn.width, reference.width);
-  const int height = std::min(drawn.height, reference.height);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const unsigned char* a = &drawn.rgba[(static_cast<size_t>(y) * drawn.width + x) * 4];
-      const unsigned char* b = &reference.rgba[(static_cast<size_t>(y) * reference.width + x) * 4];
-      int largest = 0;
-      for (int channel = 0; channel < 3; ++channel) largest = std::max(largest, std::abs(a[channel] - b[channel]));
-      ++difference.compared;
-      difference.differing += largest > kLevelsAlike;
-      difference.largest = std::max(difference.largest, largest);
-    }
-  }
-  return difference;
-}
-
-void ExpectLikeReference(const Picture& drawn, const char* name) {
+void ExpectLikeReference(const Picture& drawn, const char* name, const char* writeVariable) {
   SCOPED_TRACE(name);
+  const char* writeTo = std::getenv(writeVariable);
+  if (writeTo != nullptr) {
+    EXPECT_TRUE(SavePicture(drawn, std::string(writeTo) + "/" + name + ".png"));
+  }
   const Picture reference = LoadReferencePicture(name);
   ASSERT_EQ(reference.width, kReferenceWidth) << "no reference picture " << name;
   ASSERT_EQ(reference.height, kReferenceHeight);
   ASSERT_EQ(drawn.rgba.size(), static_cast<size_t>(drawn.width) * drawn.height * 4);
   EXPECT_GE(drawn.width, kReferenceWidth - 2);
   EXPECT_GE(drawn.height, kReferenceHeight - 2);
-  const PictureDifference difference = ComparePictures(drawn, reference);
+  // Over the part both cover, from the bottom-left corner.
+  int compared = 0, differing = 0, largest = 0;
+  for (int y = 0; y < std::min(drawn.height, reference.height); ++y) {
+    for (int x = 0; x < std::min(drawn.width, reference.width); ++x) {
+      const unsigned char* a = &drawn.rgba[(static_cast<size_t>(y) * drawn.width + x) * 4];
+      const unsigned char* b = &reference.rgba[(static_cast<size_t>(y) * reference.width + x) * 4];
+      int pixel = 0;
+      for (int channel = 0; channel < 3; ++channel) pixel = std::max(pixel, std::abs(a[channel] - b[channel]));
+      ++compared;
+      differing += pixel > kLevelsAlike;
+      largest = std::max(largest, pixel);
+    }
+  }
   std::printf("%s: %d x %d drawn, %d of %d pixels differ by more than %d levels, the largest by %d\n", name,
-              drawn.width, drawn.height, difference.differing, difference.compared, kLevelsAlike, difference.largest);
-  EXPECT_LE(difference.differing, difference.compared / 1000)
-      << difference.differing << " of " << difference.compared << " pixels differ; the largest difference is "
-      << difference.largest;
+              drawn.width, drawn.height, differing, compared, kLevelsAlike, largest);
+  EXPECT_LE(differing, compared / 1000) << differing << " of " << compared
+                                        << " pixels differ; the largest difference is " << largest;
 }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 // The view the pictures show: 800 x 541 pixels, the size of the program's view in a
@@ -20,31 +19,17 @@ struct Picture {
 // "Generate" with the default settings, with or without "Create River", seen from the
 // start view (pitch 10, yaw 0, zoom 1) as "Solid" or as "Wire" points.
 struct ReferenceScene {
-  const char* name;  // also the picture's file name, without ".png"
+  const char* name;  // also the picture's file name in tests/data/pictures, without ".png"
   int32_t river;
   int32_t renderMode;
 };
 
 extern const ReferenceScene kReferenceScenes[4];
 
-// The picture of a scene from tests/data/pictures; an empty one when it cannot be read.
-Picture LoadReferencePicture(const char* name);
-
-// Writes a picture as an RGB PNG file, the form the references are kept in.
-bool SavePicture(const Picture& picture, const std::string& path);
-
-// How a drawn picture differs from a reference over the part both cover, from the
-// bottom-left corner (the view of the Windows program is 2 pixels smaller each way
-// than its viewport, inside its border).
-struct PictureDifference {
-  int compared;   // pixels compared
-  int differing;  // pixels whose red, green or blue differs by more than 2 of 255
-  int largest;    // the largest difference in any channel
-};
-
-PictureDifference ComparePictures(const Picture& drawn, const Picture& reference);
-
-// Holds the drawn picture against the scene's reference: it must cover all of it but a 2-pixel
-// margin, and at most 1 in 1000 of the compared pixels may differ. Both builds draw with Mesa,
-// but not always with the same pixel format and depth precision.
-void ExpectLikeReference(const Picture& drawn, const char* name);
+// Holds the drawn picture against the scene's reference, from the bottom-left corner (the
+// Windows program's view is 2 pixels smaller each way than its viewport, inside its border):
+// it must cover all of it but a 2-pixel margin, and at most 1 in 1000 of the compared pixels
+// may differ by more than 2 of 255 in a channel. Both builds draw with Mesa, but not always
+// with the same pixel format and depth precision. When the environment variable named
+// writeVariable names a folder, the drawn picture is first written there as an RGB PNG file.
+void ExpectLikeReference(const Picture& drawn, const char* name, const char* writeVariable);
