@@ -259,24 +259,26 @@ if(ASSIMP)
 endif()
 
 # Refused shapes and unwritable files: the right exit code, a message naming the limit or the file,
-# nothing written.
+# nothing written and the older file of the same name untouched.
 file(MAKE_DIRECTORY ${WORK}/refused)
 set(r ${WORK}/refused)
 file(WRITE ${r}/blocker "a file, not a folder")
-foreach(case "2|16384|--size;16385;--heights;${r}/h.f32"
-             "2|inside the 100 x 100|--tile;90,0,20,10;--heights;${r}/h.f32"
-             "2|4 GiB|--size;9000;--mesh;${r}/m.glb;--heights;${r}/h.f32"
+file(WRITE ${r}/h.png "old")
+foreach(case "2|16384|--size;16385"
+             "2|inside the 100 x 100|--tile;90,0,20,10"
+             "2|4 GiB|--size;9000;--mesh;${r}/m.glb"
              "2|2 x 2|--width;1;--mesh;${r}/m.obj"
              "2|whole terrain|--tile;0,0,50,50;--render;${r}/p.png"
-             "1|blocker/w.png|--heights;${r}/h.png;--water;${r}/blocker/w.png")
+             "1|blocker/w.png|--water;${r}/blocker/w.png")
   string(REPLACE "|" ";" parts "${case}")
   list(GET parts 0 code)
   list(GET parts 1 reason)
   list(SUBLIST parts 2 -1 arguments)
-  run_tool(result output error ${arguments})
+  run_tool(result output error ${arguments} --heights ${r}/h.png)
   file(GLOB left RELATIVE ${r} ${r}/* ${r}/.*)
-  if(NOT result EQUAL code OR NOT error MATCHES "${reason}" OR NOT left STREQUAL "blocker")
-    fail("'${arguments}': exit ${result}, stderr '${error}', left '${left}'")
+  file(READ ${r}/h.png old)
+  if(NOT result EQUAL code OR NOT error MATCHES "${reason}" OR NOT left STREQUAL "blocker;h.png" OR NOT old STREQUAL "old")
+    fail("'${arguments}': exit ${result}, stderr '${error}', left '${left}', h.png '${old}'")
   endif()
 endforeach()
 
