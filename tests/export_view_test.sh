@@ -2,15 +2,13 @@
 # The Linux program's view after "Generate", pixel for pixel the picture koravel-export --render
 # draws at the same size. Runs on the current X display. Usage: export_view_test.sh BUILD_DIR OUT_DIR
 set -u
-build=$1
-out=$2
+build=$1 out=$2
 mkdir -p "$out"
 rm -f "$out"/*.png
 
 "$build/app/koravel" &
 program=$!
 trap 'kill "$program" 2>/dev/null' EXIT
-
 window=""
 for _ in $(seq 100); do
   window=$(xdotool search --onlyvisible --name '^Koravel$' 2>/dev/null | head -n 1)
@@ -23,9 +21,9 @@ sleep 0.5
 # The client area is the window's one child X window, below the menu bar: "WxH+x+y  +absX+absY".
 read -r width height originX originY < <(xwininfo -children -id "$window" |
   awk '/^ +0x/ {split($(NF-1), size, /[x+]/); split($NF, place, "+"); print size[1], size[2], place[2], place[3]; exit}')
-# The view fills the client area but for a one-pixel margin and the panel's 152 columns. Its
-# viewport has the view's size, but its picture shows inside the view's one-pixel border:
-# the viewport's lower left columns and rows, all but the top two rows and the right two columns.
+# The view fills it but for a one-pixel margin and the panel's 152 columns; its viewport has the
+# view's size, but the picture shows inside the view's one-pixel border: all of the viewport but
+# the top two rows and the right two columns.
 viewW=$((width - 153)) viewH=$((height - 2))
 shownX=$((originX + 2)) shownY=$((originY + 2)) shownW=$((viewW - 2)) shownH=$((viewH - 2))
 panelX=$((originX + width - 152)) panelY=$((originY + 1))
@@ -41,7 +39,6 @@ import -window root -crop "${shownW}x${shownH}+${shownX}+${shownY}" +repage "$ou
 convert "$out/export.png" -crop "${shownW}x${shownH}+0+2" +repage "$out/export-shown.png"
 differing=$(compare -metric AE "$out/view.png" "$out/export-shown.png" "$out/difference.png" 2>&1)
 echo "view ${viewW}x${viewH}: ${differing} pixels differ"
-# The view's picture lies in a framebuffer two pixels smaller than its viewport, the offscreen one
-# in a framebuffer of the viewport's size; Mesa's rasteriser then settles a handful of pixels on
-# triangle edges (4 of 615,000 at this size) the other way. Every other pixel must be the same.
+# The view's framebuffer is two pixels smaller than its viewport, the offscreen one is the viewport's
+# size; Mesa's rasteriser then settles a handful of pixels on triangle edges (4 of 615,000) the other way.
 [ -n "$differing" ] && [ "$differing" -le 16 ] 2>/dev/null

@@ -8,37 +8,30 @@ fail() {
 
 # Ends the test: a line per failure went to stderr already.
 finish() {
-  if [ "$failures" -gt 0 ]; then
-    echo "$failures check(s) failed" >&2
-    exit 1
-  fi
+  [ "$failures" -eq 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }
   echo "all checks passed"
 }
 
 # expect_same_lines what expected actual: compares two sorted lists, showing the difference.
 expect_same_lines() {
-  local what=$1 expected=$2 actual=$3
   local difference
-  if ! difference=$(diff <(printf '%s\n' "$expected") <(printf '%s\n' "$actual")); then
-    fail "$what differs from what is expected (< expected, > found):"$'\n'"$difference"
-  fi
+  difference=$(diff <(printf '%s\n' "$2") <(printf '%s\n' "$3")) ||
+    fail "$1 differs from what is expected (< expected, > found):"$'\n'"$difference"
 }
 
-# expect_version version command...: the command run with --version prints the version.
-# A koravel-export from before --version existed (its --help names no --version) must
-# instead generate the default terrain, which shows that it runs where it was unpacked.
+# pack GENERATOR BUILD_DIR WORK_DIR FILE: packs the built tree with cpack into a fresh WORK_DIR;
+# the test ends there unless that makes WORK_DIR/FILE.
+pack() {
+  rm -rf "$3" && mkdir -p "$3"
+  cpack --config "$2/CPackConfig.cmake" -G "$1" -B "$3" >"$3/cpack.log" 2>&1 ||
+    { cat "$3/cpack.log" >&2; fail "cpack -G $1 failed"; finish; }
+  [ -f "$3/$4" ] || { fail "no $4; cpack made: $(ls "$3")"; finish; }
+}
+
+# expect_version version command...: the command run with --version prints the version on a line of its own.
 expect_version() {
-  local version=$1
+  local version=$1 output
   shift
-  local output
   output=$("$@" --version 2>&1 | tr -d '\r')
-  if grep -Eq "(^|[^0-9.])${version//./\\.}([^0-9.]|$)" <<<"$output"; then
-    return
-  fi
-  if "$@" --help 2>&1 | grep -q -- '--version'; then
-    fail "'$* --version' printed '$output', not version $version"
-    return
-  fi
-  output=$("$@" 2>&1 | tr -d '\r')
-  [[ $output == minHeight* ]] || fail "'$*' (no --version yet) did not run: '$output'"
+  grep -qxF -- "$version" <<<"$output" || fail "'$* --version' printed '$output', not version $version"
 }

@@ -7,49 +7,34 @@ build=$1 work=$2 version=$3
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/package_checks.sh"
 
-rm -rf "$work"
-mkdir -p "$work/unpacked"
-if ! cpack --config "$build/CPackConfig.cmake" -G ZIP -B "$work" >"$work/cpack.log" 2>&1; then
-  cat "$work/cpack.log" >&2
-  fail "cpack -G ZIP failed"
-  finish
-fi
 name=koravel-$version-win64
-if [ ! -f "$work/$name.zip" ]; then
-  fail "no $name.zip; cpack made: $(cd "$work" && ls)"
-  finish
-fi
+pack ZIP "$build" "$work" "$name.zip"
+mkdir -p "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "../$name.zip") || fail "the zip does not unpack"
 folder=$work/unpacked/$name
 expect_same_lines "the zip's files" "$(printf '%s\n' LICENSE.txt README.txt koravel-export.exe koravel.exe)" \
   "$(cd "$work/unpacked" && find . -type f -printf '%P\n' | LC_ALL=C sort | sed "s|^$name/||")"
 
-# Only DLLs that every Windows has: the runtimes are linked into the programs.
+# Only DLLs that every Windows has (the runtimes are linked into the programs), and the version
+# information Explorer shows, read back with windres.
 system_dlls='^(kernel32|user32|gdi32|opengl32|winmm|msvcrt|advapi32|shell32|ole32|comctl32|comdlg32|ws2_32|shlwapi|api-ms-win-.*)\.dll$'
+IFS=. read -r major minor patch <<<"$version"
 for program in koravel koravel-export; do
-  exe=$folder/$program.exe
-  [ -f "$exe" ] || continue
-  for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
+  for dll in $(x86_64-w64-mingw32-objdump -p "$folder/$program.exe" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
     grep -qiE "$system_dlls" <<<"$dll" || fail "$program.exe imports $dll, which Windows does not have"
   done
-
-  # Version information Explorer shows, read back with windres.
-  resources=$(x86_64-w64-mingw32-windres -J coff -i "$exe" -O rc 2>&1)
-  IFS=. read -r major minor patch <<<"$version"
+  resources=$(x86_64-w64-mingw32-windres -J coff -i "$folder/$program.exe" -O rc 2>&1)
   for line in "FILEVERSION $major, $minor, $patch, 0" "VALUE \"FileVersion\", \"$version\"" \
               "VALUE \"ProductVersion\", \"$version\"" "VALUE \"OriginalFilename\", \"$program.exe\""; do
     grep -qF -- "$line" <<<"$resources" || fail "$program.exe's version information lacks '$line'"
   done
+  [ "$program" = koravel ] && viewer_resources=$resources
 done
 
 # The viewer carries an icon for Explorer, but none named "Koravel": its window class asks
 # for that name and must get no icon.
-resources=$(x86_64-w64-mingw32-windres -J coff -i "$folder/koravel.exe" -O rc 2>&1)
-grep -qE '^[0-9]+ 14 /\* RT_GROUP_ICON \*/' <<<"$resources" || fail "koravel.exe holds no numbered icon"
-grep -qiE '^"?KORAVEL"? (14|ICON)' <<<"$resources" && fail "koravel.exe holds an icon named Koravel"
+grep -qE '^[0-9]+ 14 /\* RT_GROUP_ICON \*/' <<<"$viewer_resources" || fail "koravel.exe holds no numbered icon"
+grep -qiE '^"?KORAVEL"? (14|ICON)' <<<"$viewer_resources" && fail "koravel.exe holds an icon named Koravel"
 
-# The export tool runs from the unpacked folder.
-if [ -f "$folder/koravel-export.exe" ]; then
-  cd "$folder" && expect_version "$version" wine ./koravel-export.exe
-fi
+cd "$folder" && expect_version "$version" wine ./koravel-export.exe
 finish
