@@ -104,7 +104,7 @@ foreach(spaced " 5" "5 " " 5 ")
 endforeach()
 foreach(case "usage: koravel-export|--bogus" "12x|--seed;12x" "99999999999|--seed;99999999999" "abc|--height;abc"
              "--passes|--passes" "--init-freq.*4096|--init-freq;2000000000" "1000|--passes;2000000000"
-             "nan|--height;nan" "not a value|--heights;--water" "--water|--heights=--water" "koravel-export|--seed;--passes;3"
+             "nan|--height;nan" "not a value|--heights;--water" "--water|--heights=--water" "--seed needs a value|--seed;--passes;3"
              "2147483648|--seed;2147483648" "5 5|--seed;5 5" "--size|--size;100;--width;50" "--render|--pitch;20"
              "--range-only|--range-only;--heights;${WORK}/x.f32" "x.stl|--mesh;${WORK}/x.stl" "3,1|--range;3,1"
              "1,2,3|--tile;1,2,3" "--threads|--threads;0"

@@ -296,6 +296,13 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line) {
     add("--yaw", &line->yaw, "F", "Turn in degrees (default 0)", "Picture");
     add("--zoom", &line->zoom, "F", "Scale (default 1)", "Picture");
     app.add_flag("--wire", line->wire, "Draw the points, as the viewer's \"Wire\"")->group("Picture");
+    // An option that takes a value, followed by another option's name: its value is missing.
+    for (int i = 1; i + 1 < argc; ++i) {
+      const CLI::Option* option = app.get_option_no_throw(argv[i]);
+      if (option != nullptr && option->get_type_size() > 0 && app.get_option_no_throw(argv[i + 1]) != nullptr) {
+        return UsageError(std::string(argv[i]) + " needs a value; '" + argv[i + 1] + "' is an option, not a value");
+      }
+    }
     try {
       app.parse(argc, argv);
     } catch (const CLI::Success& done) {
