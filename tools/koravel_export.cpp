@@ -299,7 +299,7 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line) {
     // An option that takes a value, followed by another option's name: its value is missing.
     for (int i = 1; i + 1 < argc; ++i) {
       const CLI::Option* option = app.get_option_no_throw(argv[i]);
-      if (option != nullptr && option->get_type_size() > 0 && app.get_option_no_throw(argv[i + 1]) != nullptr) {
+      if (option != nullptr && option->get_expected_min() > 0 && app.get_option_no_throw(argv[i + 1]) != nullptr) {
         return UsageError(std::string(argv[i]) + " needs a value; '" + argv[i + 1] + "' is an option, not a value");
       }
     }
