@@ -13,7 +13,6 @@
 #include "render/render_context.h"
 #include "terrain/terrain_synthesis.h"
 
-// The render stand-in makes a real context on the view but only counts the frames asked for.
 int32_t contextFails;
 int32_t framesDrawn;
 int32_t framesRendered;
@@ -44,8 +43,6 @@ void DrawFrame() {
   if (afterFrame) afterFrame();
 }
 
-// A frame that tells its top from its bottom and its left from its right: red in the top-left
-// quarter, blue elsewhere; left in the back buffer.
 void RenderFrame() {
   ++framesRendered;
   glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
@@ -74,8 +71,6 @@ int WINAPI RecordMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) 
   return IDOK;
 }
 
-// Starts the program once per process, then: benchmark idle, pitch 10, yaw 0, zoom 1,
-// default Settings shown in the panel, no boxes, no frames counted.
 void ResetProgram() {
   static bool started = false;
   if (!started) {

@@ -11,14 +11,9 @@
 #include "app/app_state.h"
 #include "app/main_loop.h"
 #include "app/message_box.h"
-#include "app/start_up.h"
-#include "tests/app/shell_support.h"
 #include "panel/config_panel.h"
-#include "render/frame.h"
-#include "render/generate_terrain.h"
-#include "render/render_context.h"
 #include "terrain/terrain_grid.h"
-#include "terrain/terrain_synthesis.h"
+#include "tests/app/shell_support.h"
 
 static int ViewportWidth() {
   GLint viewport[4] = {};
@@ -76,19 +71,15 @@ TEST(Navigation, DragsTurnZoomAndTiltWithinTheirLimitsAndNotDuringARun) {
 TEST(Panel, FieldsTogglesRadiosButtonsThatDoNothingAndGenerate) {
   ResetProgram();
   TypeInto(kControlPassCount, "+3");
-  EXPECT_EQ(settings.passCount, 3);
   TypeInto(kControlFreqScale, "7.9");  // read as a whole number
-  EXPECT_EQ(settings.freqScale, 7.0f);
-  TypeInto(kControlTerrainHeight, " -2.5e1x");  // what follows the number is ignored
-  EXPECT_EQ(settings.terrainHeight, -25.0f);
-  TypeInto(kControlPassHeightScale, "2.500000000000000000e-1");  // read whole, not cut at 19 characters
-  EXPECT_EQ(settings.passHeightScale, 0.25f);
+  TypeInto(kControlPassHeightScale, " 2.5e-1x");  // what follows the number is ignored
   TypeInto(kControlSeed, "-2147483648");
-  EXPECT_EQ(settings.seed, INT32_MIN);
   TypeInto(kControlSeed, "2147483648");  // out of range: the last value stays until "Generate" refuses it
+  EXPECT_EQ(settings.passCount, 3);
+  EXPECT_EQ(settings.freqScale, 7.0f);
+  EXPECT_EQ(settings.passHeightScale, 0.25f);
   EXPECT_EQ(settings.seed, INT32_MIN);
   TypeInto(kControlSeed, "");
-  EXPECT_EQ(settings.seed, 0);
   settings.seed = 5;
   EXPECT_EQ(PanelCommand(kControlSeed, 0x0100), TRUE);  // a focus notification reads nothing
   EXPECT_EQ(settings.seed, 5);
@@ -115,8 +106,7 @@ TEST(Panel, FieldsTogglesRadiosButtonsThatDoNothingAndGenerate) {
   ASSERT_EQ(PanelCommand(kControlGenerate, BN_CLICKED), TRUE);
   ASSERT_NE(currentTerrain, nullptr);
   EXPECT_EQ(settings.seed, 0);
-  EXPECT_EQ(lastRiver, 1);
-  EXPECT_EQ(lastFlat, 1);
+  EXPECT_TRUE(lastRiver == 1 && lastFlat == 1);
   const std::vector<float> first(currentTerrain->heights, currentTerrain->heights + 100 * 100);
   PanelCommand(kControlGenerate, BN_CLICKED);
   EXPECT_EQ(memcmp(first.data(), currentTerrain->heights, first.size() * sizeof(float)), 0);
@@ -130,20 +120,15 @@ TEST(Panel, GenerateRefusesWhatNoFieldCanTakeWithABoxOwnedByTheMainWindowAndChan
   TerrainGrid* const shown = currentTerrain;
   ASSERT_NE(shown, nullptr);
   const std::vector<float> heights(shown->heights, shown->heights + 100 * 100);
-  Settings defaults = {};
   const struct { int control; const char *text, *field; bool unread; } refusals[] = {
       // Beyond 32 bits: once read as a wrapped value (a flat plane, one pass, or another seed's terrain).
       {kControlInitFreq, "2147483648", "Init. Freq", true},
       {kControlPassCount, "10000000000000000002", "Num. of Passes", true},
       {kControlFreqScale, "-2147483649", "Freq. Scale", true},
       {kControlSeed, "2147483648", "Random Seed", true},
-      {kControlSeed, "-", "Random Seed", true},
-      // No number to read: once read as 0.
+      // No number to read (each text is refused in the field-text tests): once read as 0.
       {kControlTerrainHeight, "", "Terrain height", true},
-      {kControlTerrainHeight, "junk!", "Terrain height", true},
       {kControlPassHeightScale, "inf", "Pass height scale", true},
-      {kControlPassHeightScale, "nan", "Pass height scale", true},
-      {kControlPassHeightScale, "   ", "Pass height scale", true},
       // Numbers beyond the generation limits: read, then refused in the same way.
       {kControlPassCount, "5000", "Num. of Passes", false},
       {kControlTerrainHeight, "1e39", "Terrain height", false},
@@ -151,19 +136,16 @@ TEST(Panel, GenerateRefusesWhatNoFieldCanTakeWithABoxOwnedByTheMainWindowAndChan
   for (const auto& refusal : refusals) {
     SCOPED_TRACE(refusal.text);
     ResetProgram();
-    defaults = settings;
+    const Settings defaults = settings;
     TypeInto(refusal.control, refusal.text);
     PanelCommand(kControlGenerate, BN_CLICKED);
     ASSERT_EQ(recordedBoxes.size(), 1u);
-    const std::string& box = recordedBoxes[0];
-    EXPECT_EQ(box.find("Koravel: \"" + std::string(refusal.field) + "\""), 0u) << box;
-    EXPECT_NE(box.find(" [error] [modal]"), std::string::npos) << box;
+    EXPECT_EQ(recordedBoxes[0].find("Koravel: \"" + std::string(refusal.field) + "\""), 0u) << recordedBoxes[0];
+    EXPECT_NE(recordedBoxes[0].find(" [error] [modal]"), std::string::npos) << recordedBoxes[0];
     EXPECT_EQ(currentTerrain, shown);
     EXPECT_EQ(memcmp(heights.data(), shown->heights, heights.size() * sizeof(float)), 0);
     EXPECT_EQ(framesDrawn, 0);
-    if (refusal.unread) {
-      EXPECT_EQ(memcmp(&defaults, &settings, sizeof settings), 0);
-    }
+    EXPECT_TRUE(!refusal.unread || memcmp(&defaults, &settings, sizeof settings) == 0) << "a setting changed";
   }
 
   // Once the field holds a number again, "Generate" takes it; a long real is read whole.
@@ -190,7 +172,7 @@ static int TickThroughRun(uint32_t stepMs) {
   return steps;
 }
 
-TEST(Benchmark, SingleRunsSeventyTwoStepsAndReportsTheRate) {
+TEST(Benchmark, SingleRunsSeventyTwoStepsMeasuredFromTheClickAndReportsTheRate) {
   ResetProgram();
   viewState.pitch = 33.0f;
   viewState.yaw = 90.0f;
@@ -205,28 +187,24 @@ TEST(Benchmark, SingleRunsSeventyTwoStepsAndReportsTheRate) {
   StartTickClock(0xFFFFFF00u);  // as if clicked just before the counter wraps
   EXPECT_EQ(TickThroughRun(5), 72);  // across the wrap, at the highest rate
   EXPECT_EQ(ControlText(kControlFps), "Fps: 200.000000");
-}
 
-TEST(Benchmark, SingleMeasuresItsFirstStepFromTheClickNotFromTheLastTickBeforeIt) {
-  ResetProgram();
-  // The last tick was a minute ago: a long "Generate" blocked the loop, or the loop slept while idle.
+  // The last tick a minute before the click (a long "Generate" blocked the loop, or the loop slept while
+  // idle): the first step measures from the click.
   const uint32_t before = timeGetTime();
   StartTickClock(before - 60000);
   ClickSingle();
-  const uint32_t after = timeGetTime();
-  EXPECT_LE(tickClock.lastTickMs - before, after - before) << "the clock was not started at the click";
+  EXPECT_LE(tickClock.lastTickMs - before, timeGetTime() - before) << "the clock was not started at the click";
   EXPECT_EQ(TickThroughRun(20), 72);
   EXPECT_EQ(ControlText(kControlFps), "Fps: 50.000000");
 }
 
-// The whole program through WinMain. The window class stays registered, so CTest gives
-// each of these tests a process of its own.
+// The whole program through WinMain; the window class stays registered, so each test has a process of its own.
 static int viewWidthAtRenderState;
 static int framesInRun;
 static std::vector<std::string> waits;  // the loop's waits: "idle" or "running", and the timeout
 
-// Stands in for the loop's wait: the first idle wait clicks "Single", the first one after
-// the run closes the window; any other waits for real, but never longer than a second.
+// Stands in for the loop's wait: the first idle wait clicks "Single", the first one after the run closes the
+// window; any other waits for real, but never longer than a second.
 static DWORD WINAPI RecordWait(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds, DWORD wakeMask) {
   const bool running = benchmarkState.mode == kBenchmarkSpinning;
   waits.push_back(std::string(running ? "running " : "idle ") +
