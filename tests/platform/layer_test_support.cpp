@@ -1,4 +1,6 @@
-// What the layer's tests share: a recording window, the message pump, xdotool and the screen's pixels.
+// What the layer's tests share: recording procedures, the message pump, xdotool and the screen's pixels.
+#include <gtest/gtest.h>
+
 #include "tests/platform/layer_test_support.h"
 
 #include <X11/Xutil.h>
@@ -6,16 +8,27 @@
 #include <cstdio>
 #include <cstdlib>
 
-// Every message the recording procedures have seen since it was last cleared.
 std::vector<MSG> recorded;
-
-// Run by the recording window procedure when it is sent kRunAction (from inside a message box's loop).
 std::function<void()> postedAction;
+bool controlsExistedAtInit = false;
 
 std::vector<MSG> LoggedOf(UINT message) {
   std::vector<MSG> found;
   for (const MSG& entry : recorded) if (entry.message == message) found.push_back(entry);
   return found;
+}
+
+std::vector<std::pair<int, int>> CommandsTo(HWND window, bool withEditChanges) {
+  std::vector<std::pair<int, int>> commands;
+  for (const MSG& entry : LoggedOf(WM_COMMAND)) {
+    const int id = LOWORD(entry.wParam), notification = HIWORD(entry.wParam);
+    EXPECT_EQ(entry.hwnd, window) << "command " << id;
+    EXPECT_EQ(reinterpret_cast<HWND>(entry.lParam), GetDlgItem(window, id)) << "the control, or none for a menu";
+    if (withEditChanges || (notification != EN_CHANGE && notification != EN_UPDATE)) {
+      commands.emplace_back(id, notification);
+    }
+  }
+  return commands;
 }
 
 LRESULT RecordingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -28,7 +41,13 @@ LRESULT RecordingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// Runs the message loop (PeekMessageA, DispatchMessageA) until `done` or the time is up.
+INT_PTR RecordingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  recorded.push_back(MSG{dialog, message, wParam, lParam, 0, POINT{0, 0}});
+  if (message == WM_INITDIALOG) controlsExistedAtInit = GetWindow(dialog, GW_CHILD) != nullptr;
+  if (message == WM_COMMAND && wParam == MAKEWPARAM(1006, BN_CLICKED)) EnableWindow(dialog, FALSE);
+  return message == WM_INITDIALOG;
+}
+
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
   DWORD start = timeGetTime();
   while (!done()) {
@@ -42,7 +61,6 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
 
 void PumpFor(int milliseconds) { PumpUntil([] { return false; }, milliseconds); }
 
-// A hidden top-level window titled "Platform test" whose procedure records, in a log cleared of what came before.
 HWND CreateRecordingWindow(int x, int y, int width, int height) {
   PumpFor(10);
   recorded.clear();
@@ -57,11 +75,15 @@ HWND CreateRecordingWindow(int x, int y, int width, int height) {
                          nullptr, nullptr, nullptr);
 }
 
+HWND CreateView(HWND main, int x, int y, int width, int height) {
+  return CreateWindowExA(0, "static", nullptr, WS_CHILD | WS_VISIBLE | WS_BORDER, x, y, width, height, main,
+                         reinterpret_cast<HMENU>(10), nullptr, nullptr);
+}
+
 bool Xdotool(const std::string& arguments) {
   return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// What a command prints, without the last line end.
 std::string Output(const std::string& command) {
   std::string text;
   if (FILE* pipe = popen(command.c_str(), "r")) {
@@ -73,18 +95,15 @@ std::string Output(const std::string& command) {
   return text;
 }
 
-// The X window of the top-level window with this title (0 when there is none).
 Window XWindowTitled(const std::string& title) {
   return std::strtoul(Output("xdotool search --name '^" + title + "$' 2>/dev/null | head -1").c_str(), nullptr, 10);
 }
 
-// Our own connection to the X server, to read what the screen shows.
 Display* TestDisplay() {
   static Display* display = XOpenDisplay(nullptr);
   return display;
 }
 
-// The screen's pixels in a rectangle, 0xRRGGBB, row by row.
 std::vector<unsigned long> ScreenPixels(int x, int y, int width, int height) {
   std::vector<unsigned long> pixels;
   XImage* image = XGetImage(TestDisplay(), DefaultRootWindow(TestDisplay()), x, y, static_cast<unsigned>(width),
@@ -97,11 +116,6 @@ std::vector<unsigned long> ScreenPixels(int x, int y, int width, int height) {
   return pixels;
 }
 
-std::vector<unsigned long> ScreenPixels(const RECT& rect) {
-  return ScreenPixels(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
-}
-
-// A pixel relative to a window's top-left corner.
 unsigned long PixelOf(HWND window, int x, int y) {
   RECT rect;
   GetWindowRect(window, &rect);
@@ -109,15 +123,8 @@ unsigned long PixelOf(HWND window, int x, int y) {
   return pixel.empty() ? 0xBADBAD : pixel[0];
 }
 
-// Puts the pointer at a point relative to a window's top-left corner, then runs `then` (more xdotool commands).
 bool PointAt(HWND window, int x, int y, const std::string& then) {
   RECT rect;
   GetWindowRect(window, &rect);
   return Xdotool("mousemove " + std::to_string(rect.left + x) + " " + std::to_string(rect.top + y) + then);
-}
-
-// The view: a plain "static" child of the main window, as the program makes it.
-HWND CreateView(HWND main, int x, int y, int width, int height) {
-  return CreateWindowExA(0, "static", nullptr, WS_CHILD | WS_VISIBLE | WS_BORDER, x, y, width, height, main,
-                         reinterpret_cast<HMENU>(10), nullptr, nullptr);
 }
