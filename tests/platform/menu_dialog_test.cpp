@@ -195,7 +195,8 @@ TEST(Dialogs, OwnedDialogNavigatesWithItsKeysStaysAboveItsOwnerAndGoesWithIt) {
   XGetTransientForHint(TestDisplay(), dialogWindow, &transientFor);
   EXPECT_EQ(transientFor, mainWindow);
   for (Window window : {dialogWindow, mainWindow}) {
-    EXPECT_EQ(Output("xprop -notype -id " + std::to_string(window) + " WM_CLASS"), "WM_CLASS = \"koravel\", \"koravel\"")
+    EXPECT_EQ(Output("xprop -notype -id " + std::to_string(window) + " WM_CLASS"),
+              "WM_CLASS = \"koravel\", \"koravel\"")
         << "as package/koravel.desktop says";
   }
 

@@ -9,8 +9,10 @@
 #include <X11/Xutil.h>
 #include <windows.h>
 
+#include <array>
 #include <chrono>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -21,35 +23,37 @@
 
 namespace {
 
-using Sizes = std::vector<std::pair<WPARAM, LPARAM>>;  // (type, client size) of each WM_SIZE
+using Size = std::pair<WPARAM, LPARAM>;  // a WM_SIZE's type and client size
 
-Sizes SizesSent() {
-  Sizes sizes;
+std::vector<Size> SizesSent() {
+  std::vector<Size> sizes;
   for (const MSG& entry : LoggedOf(WM_SIZE)) sizes.emplace_back(entry.wParam, entry.lParam);
   return sizes;
+}
+
+LPARAM ClientSize(HWND window) {
+  RECT client;
+  GetClientRect(window, &client);
+  return MAKELPARAM(client.right, client.bottom);
 }
 
 TEST(Windows, SizeIsSentAtOnceOnFirstShowAndOnEveryResize) {
   HWND main = CreateRecordingWindow(40, 40, 640, 480);
   HWND view = CreateView(main, 0, 0, 0, 0);
-  const Sizes shown{{SIZE_RESTORED, MAKELPARAM(640, 480)}};
-  EXPECT_EQ(SizesSent(), Sizes{}) << "none before the window is shown";
+  const Size shown{SIZE_RESTORED, MAKELPARAM(640, 480)}, moved{SIZE_RESTORED, MAKELPARAM(500, 300)};
+  EXPECT_EQ(SizesSent(), std::vector<Size>{}) << "none before the window is shown";
   EXPECT_FALSE(ShowWindow(main, SW_SHOWDEFAULT)) << "it was hidden";
-  EXPECT_EQ(SizesSent(), shown) << "sent inside ShowWindow";
+  EXPECT_EQ(SizesSent(), std::vector<Size>{shown}) << "sent inside ShowWindow";
   EXPECT_TRUE(ShowWindow(main, SW_SHOW)) << "it was visible";
   MoveWindow(main, 40, 40, 500, 300, TRUE);
   MoveWindow(main, 60, 60, 500, 300, TRUE);
-  EXPECT_EQ(SizesSent(), (Sizes{shown[0], {SIZE_RESTORED, MAKELPARAM(500, 300)}}))
-      << "neither showing again nor moving sends one";
+  EXPECT_EQ(SizesSent(), (std::vector<Size>{shown, moved})) << "neither showing again nor moving sends one";
   EXPECT_TRUE(MoveWindow(view, 1, 1, -153, -2, TRUE)) << "a narrow window's layout gives negative sizes";
-  RECT client;
-  GetClientRect(view, &client);
-  EXPECT_TRUE(client.right == 0 && client.bottom == 0);
-
+  EXPECT_EQ(ClientSize(view), 0);
   PumpFor(200);
   ASSERT_TRUE(Xdotool("search --name '^Platform test$' windowsize 400 300")) << "a user's resize, from the X server";
   ASSERT_TRUE(PumpUntil([&] { return SizesSent().size() == 3; }));
-  EXPECT_EQ(SizesSent().back(), (std::pair<WPARAM, LPARAM>{SIZE_RESTORED, MAKELPARAM(400, 300)}));
+  EXPECT_EQ(SizesSent().back(), (Size{SIZE_RESTORED, MAKELPARAM(400, 300)}));
   DestroyWindow(main);
 }
 
@@ -61,8 +65,7 @@ TEST(Windows, QueueKeepsOrderQuitComesLastAndPostsFromOtherThreadsWakeTheWait) {
   recorded.clear();
   ASSERT_TRUE(PostMessageA(main, WM_USER + 1, 11, 12));
   PostQuitMessage(3);
-  ASSERT_TRUE(PostMessageA(nullptr, WM_USER + 2, 0, 0));
-  ASSERT_TRUE(PostMessageA(main, WM_USER + 3, 0, 0));
+  ASSERT_TRUE(PostMessageA(nullptr, WM_USER + 2, 0, 0) && PostMessageA(main, WM_USER + 3, 0, 0));
   EXPECT_TRUE(recorded.empty()) << "posting calls no procedure";
   EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 1000, QS_ALLINPUT), static_cast<DWORD>(WAIT_OBJECT_0));
   MSG message;
@@ -89,9 +92,8 @@ TEST(Windows, QueueKeepsOrderQuitComesLastAndPostsFromOtherThreadsWakeTheWait) {
   poster.join();
   recorded.clear();
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-  ASSERT_EQ(LoggedOf(WM_APP + 1).size(), 2u);
-  EXPECT_TRUE(LoggedOf(WM_APP + 1)[0].wParam == 1 && LoggedOf(WM_APP + 1)[1].wParam == 2);
-  EXPECT_TRUE(LoggedOf(WM_APP + 2).empty());
+  ASSERT_EQ(recorded.size(), 2u) << "none for the window that is gone";
+  EXPECT_TRUE(recorded[0].message == WM_APP + 1 && recorded[0].wParam == 1 && recorded[1].wParam == 2);
   DestroyWindow(main);
 }
 
@@ -111,24 +113,22 @@ TEST(Windows, DragsOverTheViewReachTheMainWindowInItsClientCoordinates) {
     return found;
   };
   using Drag = std::tuple<int, UINT, UINT, WPARAM>;  // button, down, up, held
-  for (auto [button, down, up, held] : {Drag{1, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON},
-                                        Drag{3, WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON}}) {
+  for (auto [button, down, up, held] :
+       {Drag{1, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON}, Drag{3, WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON}}) {
     SCOPED_TRACE(button);
     Xdotool("mousemove 1000 1000");
     PumpFor(50);
     recorded.clear();
+    const Mouse pressed{down, held, MAKELPARAM(50, 60)}, dragged{WM_MOUSEMOVE, held, MAKELPARAM(80, 90)};
     ASSERT_TRUE(PointAt(main, 50, 60, " mousedown " + std::to_string(button)));
-    ASSERT_TRUE(PumpUntil([&, down = down] { return !LoggedOf(down).empty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return mouseMessages().size() >= 2; }));
     ASSERT_TRUE(PointAt(main, 80, 90));
-    const Mouse moved{WM_MOUSEMOVE, held, MAKELPARAM(80, 90)};
-    ASSERT_TRUE(PumpUntil([&] { return mouseMessages().back() == moved; }));
+    ASSERT_TRUE(PumpUntil([&] { return mouseMessages().back() == dragged; }));
     ASSERT_TRUE(Xdotool("mouseup " + std::to_string(button)));
-    ASSERT_TRUE(PumpUntil([&, up = up] { return !LoggedOf(up).empty(); }));
-    auto messages = mouseMessages();
-    ASSERT_GE(messages.size(), 4u);
-    EXPECT_EQ(messages[0], (Mouse{WM_MOUSEMOVE, 0, MAKELPARAM(50, 60)}));
-    EXPECT_EQ(messages[1], (Mouse{down, held, MAKELPARAM(50, 60)}));
-    EXPECT_EQ(messages.back(), (Mouse{up, 0, MAKELPARAM(80, 90)}));
+    const Mouse released{up, 0, MAKELPARAM(80, 90)};
+    ASSERT_TRUE(PumpUntil([&] { return mouseMessages().back() == released; }));
+    EXPECT_EQ(mouseMessages()[0], (Mouse{WM_MOUSEMOVE, 0, MAKELPARAM(50, 60)}));
+    EXPECT_EQ(mouseMessages()[1], pressed);
   }
   DestroyWindow(main);
 }
@@ -144,17 +144,14 @@ TEST(Windows, ClassBrushFillsTheBackgroundAndTheViewsBorderFramesItsPicture) {
   HWND main = CreateWindowExA(0, "PlatformBrushWindow", "Brush test", WS_OVERLAPPEDWINDOW, 30, 40, 300, 200, nullptr,
                               nullptr, nullptr, nullptr);
   HWND view = CreateView(main, 1, 1, 147, 98);  // 1 pixel in from the left and the top, as the program's
-  RECT client;
-  GetClientRect(view, &client);
-  EXPECT_TRUE(client.right == 145 && client.bottom == 96) << "the border takes a pixel on each side";
+  EXPECT_EQ(ClientSize(view), MAKELPARAM(145, 96)) << "the border takes a pixel on each side";
   HDC dc = GetDC(view);
   PIXELFORMATDESCRIPTOR descriptor = PIXELFORMATDESCRIPTOR();
   descriptor.nSize = sizeof descriptor;
   descriptor.nVersion = 1;
   descriptor.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
   descriptor.iPixelType = PFD_TYPE_RGBA;
-  descriptor.cColorBits = 16;
-  descriptor.cDepthBits = 16;
+  descriptor.cColorBits = descriptor.cDepthBits = 16;
   ASSERT_TRUE(SetPixelFormat(dc, ChoosePixelFormat(dc, &descriptor), &descriptor));
   HGLRC context = wglCreateContext(dc);
   ASSERT_TRUE(context != nullptr && wglMakeCurrent(dc, context));
@@ -169,13 +166,8 @@ TEST(Windows, ClassBrushFillsTheBackgroundAndTheViewsBorderFramesItsPicture) {
   glFinish();
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   PumpFor(100);
-
   constexpr unsigned long kWhite = 0xFFFFFF, kBlack = 0x000000, kRed = 0xFF0000;
-  const struct {
-    int x, y;
-    unsigned long colour;
-    const char* where;
-  } expected[] = {
+  const std::tuple<int, int, unsigned long, const char*> expected[] = {
       {0, 0, kWhite, "the margin above and left of the view"},
       {200, 150, kWhite, "the client area beside the view"},
       {148, 50, kWhite, "just right of the view"},
@@ -185,9 +177,8 @@ TEST(Windows, ClassBrushFillsTheBackgroundAndTheViewsBorderFramesItsPicture) {
       {2, 2, kRed, "the picture's first pixel"},
       {146, 97, kRed, "the picture's last pixel"},
   };
-  for (const auto& point : expected) {
-    EXPECT_EQ(PixelOf(main, point.x, point.y), point.colour) << point.where << " at " << point.x << ", " << point.y;
-  }
+  for (auto [x, y, colour, where] : expected)
+    EXPECT_EQ(PixelOf(main, x, y), colour) << where << " at " << x << ", " << y;
   DestroyWindow(main);
   EXPECT_TRUE(wglDeleteContext(context));
 }
@@ -201,65 +192,68 @@ TEST(Windows, OnlyAnIconifyMinimisesAndTheCloseButtonCloses) {
   const Window xid = XWindowTitled("Platform test");
   ASSERT_NE(xid, 0u);
   const std::string id = std::to_string(xid);
+  auto run = [&](const std::string& command) { return std::system((command + " " + id).c_str()) == 0; };
   auto setState = [&](int state) {
-    return std::system(("xprop -id " + id + " -f WM_STATE 32c -set WM_STATE " + std::to_string(state)).c_str()) == 0;
+    return run("xprop -f WM_STATE 32c -set WM_STATE " + std::to_string(state) + " -id");
   };
-  const std::pair<WPARAM, LPARAM> minimised{SIZE_MINIMIZED, 0};
+  const Size minimised{SIZE_MINIMIZED, 0};
   recorded.clear();
-  ASSERT_TRUE(setState(NormalState));
-  ASSERT_TRUE(Xdotool("windowunmap --sync " + id));
+  ASSERT_TRUE(setState(NormalState) && run("xdotool windowunmap --sync"));
   PumpFor(200);
-  ASSERT_TRUE(Xdotool("windowmap --sync " + id));
+  ASSERT_TRUE(run("xdotool windowmap --sync"));
   PumpFor(200);
-  EXPECT_EQ(SizesSent(), Sizes{}) << "unmapped and mapped again in NormalState: nothing";
+  EXPECT_EQ(SizesSent(), std::vector<Size>{}) << "unmapped and mapped again in NormalState: nothing";
   EXPECT_TRUE(IsWindowVisible(main));
 
   // Iconified with the state set first, restored with the map first: the order differs among window managers.
-  ASSERT_TRUE(setState(IconicState));
-  ASSERT_TRUE(Xdotool("windowunmap --sync " + id));
+  ASSERT_TRUE(setState(IconicState) && run("xdotool windowunmap --sync"));
   ASSERT_TRUE(PumpUntil([&] { return SizesSent().size() == 1; }));
-  EXPECT_EQ(SizesSent(), Sizes{minimised});
-  RECT client;
-  GetClientRect(main, &client);
-  EXPECT_TRUE(client.right == 0 && client.bottom == 0);
-  ASSERT_TRUE(Xdotool("windowmap --sync " + id));
-  ASSERT_TRUE(setState(NormalState));
+  EXPECT_EQ(SizesSent(), std::vector<Size>{minimised});
+  EXPECT_EQ(ClientSize(main), 0);
+  ASSERT_TRUE(run("xdotool windowmap --sync") && setState(NormalState));
   ASSERT_TRUE(PumpUntil([&] { return SizesSent().size() == 2; }));
-  EXPECT_EQ(SizesSent().back(), (std::pair<WPARAM, LPARAM>{SIZE_RESTORED, MAKELPARAM(320, 240)}));
-
-  ASSERT_TRUE(Xdotool("windowunmap --sync " + id));
-  ASSERT_TRUE(setState(IconicState));
+  EXPECT_EQ(SizesSent().back(), (Size{SIZE_RESTORED, MAKELPARAM(320, 240)}));
+  ASSERT_TRUE(run("xdotool windowunmap --sync") && setState(IconicState));
   ASSERT_TRUE(PumpUntil([&] { return SizesSent().size() == 3; })) << "the state set after the unmap";
   EXPECT_EQ(SizesSent().back(), minimised);
   PumpFor(100);
   EXPECT_EQ(SizesSent().size(), 3u) << "one message for one iconify";
 
   // close-window sends what a window manager sends when the close button is pressed.
-  ASSERT_EQ(std::system((KORAVEL_CLOSE_WINDOW " " + id).c_str()), 0);
+  ASSERT_TRUE(run(KORAVEL_CLOSE_WINDOW));
   ASSERT_TRUE(PumpUntil([] { return !LoggedOf(WM_DESTROY).empty(); }));
   EXPECT_EQ(LoggedOf(WM_CLOSE).size(), 1u);
   EXPECT_FALSE(IsWindow(main)) << "the default procedure destroys the window";
 }
 
-// The panel's controls in template order; places in dialog units.
-const struct {
-  int id;
-  const char* className;
-  const char* text;
-  int x, y, width, height;
-} kPanelControls[] = {
-    {-1, "Button", "Benchmarks", 8, 274, 80, 82},         {1006, "Button", "Single", 15, 286, 66, 13},
-    {1012, "Button", "Complete", 15, 302, 66, 13},        {1013, "Edit", "", 15, 338, 66, 14},
-    {1014, "Button", "Results", 15, 318, 66, 13},         {1007, "Button", "Generate", 14, 220, 66, 13},
-    {1015, "Button", "Redraw", 14, 239, 66, 13},          {1020, "Edit", "", 15, 28, 65, 12},
-    {-1, "Static", "Terrain height", 21, 17, 55, 10},     {-1, "Button", "Config and render", 8, 7, 80, 263},
-    {1021, "Button", "Create River", 18, 187, 62, 11},    {1022, "Edit", "", 15, 57, 65, 12},
-    {-1, "Static", "Random Seed", 21, 46, 55, 10},        {1024, "Edit", "", 15, 87, 65, 12},
-    {-1, "Static", "Freq. Scale", 21, 76, 55, 10},        {1025, "Edit", "", 15, 115, 65, 12},
-    {-1, "Static", "Init. Freq", 21, 104, 55, 10},        {1026, "Edit", "", 15, 172, 65, 12},
-    {-1, "Static", "Num. of Passes", 21, 161, 55, 10},    {1027, "Button", "Solid", 14, 258, 36, 9},
-    {1028, "Button", "Wire", 52, 258, 36, 9},             {1029, "Edit", "", 15, 145, 65, 12},
-    {-1, "Static", "Pass height scale", 21, 134, 55, 10}, {1030, "Button", "Create as 2d", 18, 202, 56, 10},
+using Place = std::array<LONG, 4>;  // left, top, width, height
+
+// The panel's controls in template order: id, class, text and place in dialog units.
+const std::tuple<int, const char*, const char*, Place> kPanelControls[] = {
+    {-1, "Button", "Benchmarks", {8, 274, 80, 82}},
+    {1006, "Button", "Single", {15, 286, 66, 13}},
+    {1012, "Button", "Complete", {15, 302, 66, 13}},
+    {1013, "Edit", "", {15, 338, 66, 14}},
+    {1014, "Button", "Results", {15, 318, 66, 13}},
+    {1007, "Button", "Generate", {14, 220, 66, 13}},
+    {1015, "Button", "Redraw", {14, 239, 66, 13}},
+    {1020, "Edit", "", {15, 28, 65, 12}},
+    {-1, "Static", "Terrain height", {21, 17, 55, 10}},
+    {-1, "Button", "Config and render", {8, 7, 80, 263}},
+    {1021, "Button", "Create River", {18, 187, 62, 11}},
+    {1022, "Edit", "", {15, 57, 65, 12}},
+    {-1, "Static", "Random Seed", {21, 46, 55, 10}},
+    {1024, "Edit", "", {15, 87, 65, 12}},
+    {-1, "Static", "Freq. Scale", {21, 76, 55, 10}},
+    {1025, "Edit", "", {15, 115, 65, 12}},
+    {-1, "Static", "Init. Freq", {21, 104, 55, 10}},
+    {1026, "Edit", "", {15, 172, 65, 12}},
+    {-1, "Static", "Num. of Passes", {21, 161, 55, 10}},
+    {1027, "Button", "Solid", {14, 258, 36, 9}},
+    {1028, "Button", "Wire", {52, 258, 36, 9}},
+    {1029, "Edit", "", {15, 145, 65, 12}},
+    {-1, "Static", "Pass height scale", {21, 134, 55, 10}},
+    {1030, "Button", "Create as 2d", {18, 202, 56, 10}},
 };
 
 using Notifications = std::vector<std::pair<int, int>>;  // (control id, notification code)
@@ -304,62 +298,51 @@ class Panel : public ::testing::Test {
   HWND dialog = nullptr;
 };
 
-TEST_F(Panel, TemplateGivesTheTwentyFourControlsPlacedInDialogUnits) {
+// The template's controls, in pixels of the dialog's font; setting a control's text notifies an edit
+// (a read-only one too) but not a button.
+TEST_F(Panel, TemplateGivesTheTwentyFourControlsInDialogUnitsAndTheirTexts) {
   ASSERT_FALSE(recorded.empty());
   EXPECT_EQ(recorded.front().message, static_cast<UINT>(WM_INITDIALOG)) << "the first message";
   EXPECT_EQ(recorded.front().lParam, 77);
   EXPECT_TRUE(controlsExistedAtInit) << "the program fills the controls in WM_INITDIALOG";
-
-  RECT units = {0, 0, 4, 8};
-  ASSERT_TRUE(MapDialogRect(dialog, &units));
-  const int baseX = units.right, baseY = units.bottom;
+  RECT base = {0, 0, 4, 8};
+  ASSERT_TRUE(MapDialogRect(dialog, &base));
+  const int baseX = base.right, baseY = base.bottom;
   EXPECT_TRUE(baseX >= 5 && baseX <= 8 && baseY >= 11 && baseY <= 16) << baseX << " x " << baseY;
-  auto pixelsX = [&](int x) { return (x * baseX + 2) / 4; };  // rounded like MulDiv
-  auto pixelsY = [&](int y) { return (y * baseY + 4) / 8; };
+  auto pixels = [&](const Place& p) {  // rounded like MulDiv
+    return Place{(p[0] * baseX + 2) / 4, (p[1] * baseY + 4) / 8, (p[2] * baseX + 2) / 4, (p[3] * baseY + 4) / 8};
+  };
   RECT dialogRect;
   GetWindowRect(dialog, &dialogRect);
-  EXPECT_EQ(dialogRect.right - dialogRect.left, pixelsX(95));
-  EXPECT_EQ(dialogRect.bottom - dialogRect.top, pixelsY(363));
-
+  auto place = [&](HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    return Place{r.left - dialogRect.left, r.top - dialogRect.top, r.right - r.left, r.bottom - r.top};
+  };
+  EXPECT_EQ(place(dialog), pixels({0, 0, 95, 363}));
   size_t count = 0;
+  char text[64];
   for (HWND control = GetWindow(dialog, GW_CHILD); control != nullptr; control = GetWindow(control, GW_HWNDNEXT)) {
     ASSERT_LT(count, std::size(kPanelControls));
-    const auto& expected = kPanelControls[count++];
-    SCOPED_TRACE(expected.text[0] ? expected.text : std::to_string(expected.id));
-    char text[64];
+    const auto& [id, className, label, units] = kPanelControls[count++];
+    SCOPED_TRACE(label[0] ? label : std::to_string(id));
     GetClassNameA(control, text, sizeof text);
-    EXPECT_STREQ(text, expected.className);
+    EXPECT_STREQ(text, className);
     GetWindowTextA(control, text, sizeof text);
-    EXPECT_STREQ(text, expected.text);
-    EXPECT_EQ(GetDlgCtrlID(control), expected.id);
+    EXPECT_STREQ(text, label);
+    EXPECT_EQ(GetDlgCtrlID(control), id);
     EXPECT_EQ(GetWindowLongA(control, GWL_STYLE) & (WS_CHILD | WS_VISIBLE), WS_CHILD | WS_VISIBLE);
-    RECT rect;
-    GetWindowRect(control, &rect);
-    EXPECT_EQ(rect.left - dialogRect.left, pixelsX(expected.x));
-    EXPECT_EQ(rect.top - dialogRect.top, pixelsY(expected.y));
-    EXPECT_EQ(rect.right - rect.left, pixelsX(expected.width));
-    EXPECT_EQ(rect.bottom - rect.top, pixelsY(expected.height));
+    EXPECT_EQ(place(control), pixels(units));
   }
   EXPECT_EQ(count, 24u);
-}
 
-TEST_F(Panel, SettingTextNotifiesEditsButNotButtons) {
-  const struct {
-    int id;
-    const char* text;
-    Notifications expected;
-  } cases[] = {
-      {1022, "12345", {{1022, EN_UPDATE}, {1022, EN_CHANGE}}},
-      {1013, "Fps: 200.000000", {{1013, EN_UPDATE}, {1013, EN_CHANGE}}},  // read-only, still notifies
-      {1006, "Single!", {}},
-  };
-  char text[4];
-  for (const auto& c : cases) {
+  for (auto [id, newText, edit] : {std::tuple{1022, "12345", true}, std::tuple{1013, "Fps: 200.000000", true},
+                                   std::tuple{1006, "Single!", false}}) {
     recorded.clear();
-    EXPECT_TRUE(SetDlgItemTextA(dialog, c.id, c.text));
-    EXPECT_EQ(CommandsTo(dialog, true), c.expected) << c.id;
-    EXPECT_EQ(GetDlgItemTextA(dialog, c.id, text, sizeof text), 3u) << "cut to fit the buffer";
-    EXPECT_EQ(std::string(c.text, 3), text);
+    EXPECT_TRUE(SetDlgItemTextA(dialog, id, newText));
+    EXPECT_EQ(CommandsTo(dialog, true), (edit ? Notifications{{id, EN_UPDATE}, {id, EN_CHANGE}} : Notifications{}));
+    EXPECT_EQ(GetDlgItemTextA(dialog, id, text, 4), 3u) << "cut to fit the buffer";
+    EXPECT_EQ(std::string(newText, 3), text);
   }
 }
 
@@ -380,7 +363,8 @@ TEST_F(Panel, OnlyTheLeftButtonClicksAndTheMiddleButtonPastesNothing) {
   EXPECT_TRUE(Checked(1027)) << "a checked radio button stays checked";
 
   recorded.clear();
-  for (auto [id, button] : std::vector<std::pair<int, int>>{{1007, 3}, {1021, 3}, {1021, 2}, {1028, 2}, {1028, 3}}) {
+  for (auto [id, button] :
+       std::initializer_list<std::pair<int, int>>{{1007, 3}, {1021, 3}, {1021, 2}, {1028, 2}, {1028, 3}}) {
     ASSERT_TRUE(Press(id, button));
   }
   PumpFor(300);
@@ -406,9 +390,7 @@ TEST_F(Panel, KeysGoOnlyToTheFocusedControl) {
   SetDlgItemTextA(dialog, 1024, "6.000000");
   ASSERT_TRUE(Press(1022, 1));
   PumpFor(100);
-  ASSERT_TRUE(Xdotool("key Home shift+End type 5"));
-  ASSERT_TRUE(Xdotool("key Tab type 7"));
-  ASSERT_TRUE(Xdotool("key ctrl+a type 1"));
+  ASSERT_TRUE(Xdotool("key Home shift+End type 5") && Xdotool("key Tab type 7") && Xdotool("key ctrl+a type 1"));
   PumpUntil([&] { return Text(1022) == "571"; }, 1000);
   EXPECT_EQ(Text(1022), "571");
   EXPECT_EQ(Text(1024), "6.000000");
@@ -460,11 +442,8 @@ TEST_F(Panel, DisabledDialogKeepsItsLookAndIgnoresInput) {
 TEST_F(Panel, MessageBoxShowsItsStyleAndIsModalForItsOwner) {
   const Window mainWindow = XWindowTitled("Platform test");
   ASSERT_NE(mainWindow, 0u);
-  const struct {
-    UINT type;
-    bool owned;
-    unsigned long iconColour;  // 0: no icon
-  } boxes[] = {
+  const std::tuple<UINT, bool, unsigned long> boxes[] = {
+      // type, owned, the icon's colour (0: no icon)
       {MB_OK, true, 0},
       {MB_ICONERROR, true, 0xFF0000},
       {MB_ICONWARNING, true, 0xFFFF00},
@@ -472,15 +451,15 @@ TEST_F(Panel, MessageBoxShowsItsStyleAndIsModalForItsOwner) {
       {MB_ICONQUESTION, true, 0x0000FF},
       {MB_OK | MB_ICONERROR, false, 0xFF0000},
   };
-  for (const auto& box : boxes) {
-    const std::string caption = "Box " + std::to_string(box.type) + (box.owned ? " owned" : "");
+  for (auto [type, owned, iconColour] : boxes) {
+    const std::string caption = "Box " + std::to_string(type) + (owned ? " owned" : "");
     SCOPED_TRACE(caption);
     std::vector<std::string> buttons;
     size_t iconPixels = 0;
     bool ownerEnabled = true;
     Window boxWindow = 0, transientFor = 0;
     const DWORD opened = timeGetTime();
-    postedAction = [&] {
+    postedAction = [&, colour = iconColour] {
       if (timeGetTime() - opened < 300) {  // let the box's loop draw it first
         PostMessageA(main, kRunAction, 0, 0);
         return;
@@ -494,7 +473,7 @@ TEST_F(Panel, MessageBoxShowsItsStyleAndIsModalForItsOwner) {
         }
         for (unsigned long pixel : ScreenPixels(window->x(), window->y(), window->w(), window->h())) {
           const bool anIcons = pixel == 0xFF0000 || pixel == 0xFFFF00 || pixel == 0x0000FF;
-          iconPixels += (box.iconColour != 0 ? pixel == box.iconColour : anIcons) ? 1 : 0;
+          iconPixels += (colour != 0 ? pixel == colour : anIcons) ? 1 : 0;
         }
         // A click on the owner's panel while the box is open, then on the box's button.
         ownerEnabled = IsWindowEnabled(main);
@@ -508,17 +487,17 @@ TEST_F(Panel, MessageBoxShowsItsStyleAndIsModalForItsOwner) {
     // Should the box's loop deliver nothing, its close button ends it in time.
     const std::string watchdog = Output("(sleep 10; " KORAVEL_CLOSE_WINDOW " $(xdotool search --name '^" + caption +
                                         "$' | head -1)) >/dev/null 2>&1 & echo $!");
-    const int answer = MessageBoxA(box.owned ? dialog : nullptr, "Some text for the box.", caption.c_str(), box.type);
+    const int answer = MessageBoxA(owned ? dialog : nullptr, "Some text for the box.", caption.c_str(), type);
     std::system(("kill " + watchdog + " 2>/dev/null").c_str());
     postedAction = nullptr;
     EXPECT_EQ(answer, IDOK);
     EXPECT_NE(boxWindow, 0u) << "a window titled with the caption";
     EXPECT_EQ(buttons, std::vector<std::string>{"OK"});
-    EXPECT_TRUE(box.iconColour != 0 ? iconPixels > 100 : iconPixels == 0) << iconPixels << " pixels of an icon";
-    EXPECT_EQ(ownerEnabled, !box.owned);
-    EXPECT_EQ(transientFor, box.owned ? mainWindow : 0) << "an owned box stays above its owner";
+    EXPECT_TRUE(iconColour != 0 ? iconPixels > 100 : iconPixels == 0) << iconPixels << " pixels of an icon";
+    EXPECT_EQ(ownerEnabled, !owned);
+    EXPECT_EQ(transientFor, owned ? mainWindow : 0) << "an owned box stays above its owner";
     PumpFor(200);
-    EXPECT_EQ(CommandsTo(dialog).size(), box.owned ? 0u : 1u) << "the click on the panel behind the box";
+    EXPECT_EQ(CommandsTo(dialog).size(), owned ? 0u : 1u) << "the click on the panel behind the box";
     EXPECT_TRUE(IsWindowEnabled(main));
   }
 }
