@@ -136,13 +136,8 @@ TEST(Windows, DragsOverTheViewReachTheMainWindowInItsClientCoordinates) {
 // The class's brush fills the client area; the view's WS_BORDER frames the picture of its context, which
 // is made before the windows are shown, as the program makes it, and has a depth buffer.
 TEST(Windows, ClassBrushFillsTheBackgroundAndTheViewsBorderFramesItsPicture) {
-  WNDCLASSA windowClass = WNDCLASSA();
-  windowClass.lpfnWndProc = RecordingWindowProc;
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<UINT_PTR>(COLOR_WINDOW + 1));
-  windowClass.lpszClassName = "PlatformBrushWindow";
-  ASSERT_NE(RegisterClassA(&windowClass), 0);
-  HWND main = CreateWindowExA(0, "PlatformBrushWindow", "Brush test", WS_OVERLAPPEDWINDOW, 30, 40, 300, 200, nullptr,
-                              nullptr, nullptr, nullptr);
+  HWND main = CreateRecordingWindow(30, 40, 300, 200, nullptr,
+                                    reinterpret_cast<HBRUSH>(static_cast<UINT_PTR>(COLOR_WINDOW + 1)));
   HWND view = CreateView(main, 1, 1, 147, 98);  // 1 pixel in from the left and the top, as the program's
   EXPECT_EQ(ClientSize(view), MAKELPARAM(145, 96)) << "the border takes a pixel on each side";
   HDC dc = GetDC(view);
