@@ -82,12 +82,30 @@ TEST(ResourceScript, ReadsMenusAndAcceleratorsAndRefusesMalformedTemplatesNaming
   }
 }
 
+// Drains the queue as the program's loop does: the dialog's navigation, then the accelerators.
+void PumpLikeTheProgram(HWND dialog, HWND main, HACCEL keys, int milliseconds) {
+  const DWORD start = timeGetTime();
+  while (static_cast<int>(timeGetTime() - start) < milliseconds) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (dialog != nullptr && IsDialogMessageA(dialog, &message)) continue;
+      if (keys != nullptr && TranslateAcceleratorA(main, keys, &message)) continue;
+      DispatchMessageA(&message);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+  }
+}
+
 // A class's menu sits in a bar above the client area, which is the window less the bar; the mouse is
 // reported in client coordinates; a chosen item comes as WM_COMMAND, and the program's messages are
-// delivered while the menu is pulled down.
-TEST(Menus, ClassMenuBarStandsAboveTheClientAreaAndItsItemsSendCommands) {
+// delivered while the menu is pulled down. An accelerator's key becomes the command, whatever has the
+// focus, and the focused edit never sees it.
+TEST(Menus, MenuItemsAndAcceleratorsSendCommandsAndTheBarStandsAboveTheClientArea) {
   HWND main = CreateRecordingWindow(30, 30, 400, 300, "TestMenu");
   ASSERT_NE(GetMenu(main), nullptr);
+  HACCEL keys = LoadAcceleratorsA(nullptr, "TestKeys");
+  ASSERT_NE(keys, nullptr);
+  EXPECT_EQ(LoadAcceleratorsA(nullptr, "NoSuchKeys"), nullptr);
   recorded.clear();
   ShowWindow(main, SW_SHOW);
   ASSERT_EQ(LoggedOf(WM_SIZE).size(), 1u);
@@ -125,32 +143,9 @@ TEST(Menus, ClassMenuBarStandsAboveTheClientAreaAndItsItemsSendCommands) {
   postedAction = nullptr;
   EXPECT_TRUE(deliveredInMenu);
   EXPECT_EQ(CommandsTo(main), (Commands{{3001, 0}}));
-  DestroyWindow(main);
-}
 
-// Drains the queue as the program's loop does: the dialog's navigation, then the accelerators.
-void PumpLikeTheProgram(HWND dialog, HWND main, HACCEL keys, int milliseconds) {
-  const DWORD start = timeGetTime();
-  while (static_cast<int>(timeGetTime() - start) < milliseconds) {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (dialog != nullptr && IsDialogMessageA(dialog, &message)) continue;
-      if (keys != nullptr && TranslateAcceleratorA(main, keys, &message)) continue;
-      DispatchMessageA(&message);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  }
-}
-
-// An accelerator's key becomes the command, whatever has the focus, and the focused edit never sees it.
-TEST(Keys, AcceleratorsBecomeCommandsBeforeTheFocusedEditSeesThem) {
-  HACCEL keys = LoadAcceleratorsA(nullptr, "TestKeys");
-  ASSERT_NE(keys, nullptr);
-  EXPECT_EQ(LoadAcceleratorsA(nullptr, "NoSuchKeys"), nullptr);
-  HWND main = CreateRecordingWindow(40, 40, 300, 200);
-  HWND edit = CreateWindowExA(0, "edit", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 10, 150, 24, main,
+  HWND edit = CreateWindowExA(0, "edit", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 200, 10, 150, 24, main,
                               reinterpret_cast<HMENU>(7), nullptr, nullptr);
-  ShowWindow(main, SW_SHOW);
   PumpFor(200);
   ASSERT_TRUE(PointAt(edit, 20, 10, " click 1"));
   PumpFor(100);
@@ -163,6 +158,7 @@ TEST(Keys, AcceleratorsBecomeCommandsBeforeTheFocusedEditSeesThem) {
   EXPECT_EQ(CommandsTo(main), (Commands{{3003, 1}, {3001, 1}})) << "an accelerator's notification is 1";
   DestroyWindow(main);
 }
+
 
 // A dialog owned by a window stays above it and goes with it; Tab, Return and Escape do what they do
 // in a Windows dialog once the loop gives its messages to IsDialogMessageA; its close button is "Cancel".

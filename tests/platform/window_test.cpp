@@ -37,7 +37,10 @@ LPARAM ClientSize(HWND window) {
   return MAKELPARAM(client.right, client.bottom);
 }
 
-TEST(Windows, SizeIsSentAtOnceOnFirstShowAndOnEveryResize) {
+// WM_SIZE comes at once on the first show and on every resize. A window manager iconifies a window by
+// setting its WM_STATE to IconicState and unmapping it; it unmaps windows of desktops it does not show and
+// leaves them in NormalState: only the first minimises. The close button sends WM_CLOSE.
+TEST(Windows, SizeIsSentOnShowResizeAndIconifyAndTheCloseButtonCloses) {
   HWND main = CreateRecordingWindow(40, 40, 640, 480);
   HWND view = CreateView(main, 0, 0, 0, 0);
   const Size shown{SIZE_RESTORED, MAKELPARAM(640, 480)}, moved{SIZE_RESTORED, MAKELPARAM(500, 300)};
@@ -51,10 +54,42 @@ TEST(Windows, SizeIsSentAtOnceOnFirstShowAndOnEveryResize) {
   EXPECT_TRUE(MoveWindow(view, 1, 1, -153, -2, TRUE)) << "a narrow window's layout gives negative sizes";
   EXPECT_EQ(ClientSize(view), 0);
   PumpFor(200);
-  ASSERT_TRUE(Xdotool("search --name '^Platform test$' windowsize 400 300")) << "a user's resize, from the X server";
+  const std::string id = std::to_string(XWindowTitled("Platform test"));
+  ASSERT_TRUE(Xdotool("windowsize " + id + " 400 300")) << "a user's resize, from the X server";
+  const Size resized{SIZE_RESTORED, MAKELPARAM(400, 300)}, minimised{SIZE_MINIMIZED, 0};
   ASSERT_TRUE(PumpUntil([&] { return SizesSent().size() == 3; }));
-  EXPECT_EQ(SizesSent().back(), (Size{SIZE_RESTORED, MAKELPARAM(400, 300)}));
-  DestroyWindow(main);
+  EXPECT_EQ(SizesSent().back(), resized);
+
+  auto run = [&](const std::string& command) { return std::system((command + " " + id).c_str()) == 0; };
+  auto setState = [&](int state) {
+    return run("xprop -f WM_STATE 32c -set WM_STATE " + std::to_string(state) + " -id");
+  };
+  recorded.clear();
+  ASSERT_TRUE(setState(NormalState) && run("xdotool windowunmap --sync"));
+  PumpFor(200);
+  ASSERT_TRUE(run("xdotool windowmap --sync"));
+  PumpFor(200);
+  EXPECT_EQ(SizesSent(), std::vector<Size>{}) << "unmapped and mapped again in NormalState: nothing";
+  EXPECT_TRUE(IsWindowVisible(main));
+  // Iconified with the state set first, restored with the map first: the order differs among window managers.
+  ASSERT_TRUE(setState(IconicState) && run("xdotool windowunmap --sync"));
+  ASSERT_TRUE(PumpUntil([&] { return SizesSent().size() == 1; }));
+  EXPECT_EQ(SizesSent(), std::vector<Size>{minimised});
+  EXPECT_EQ(ClientSize(main), 0);
+  ASSERT_TRUE(run("xdotool windowmap --sync") && setState(NormalState));
+  ASSERT_TRUE(PumpUntil([&] { return SizesSent().size() == 2; }));
+  EXPECT_EQ(SizesSent().back(), resized);
+  ASSERT_TRUE(run("xdotool windowunmap --sync") && setState(IconicState));
+  ASSERT_TRUE(PumpUntil([&] { return SizesSent().size() == 3; })) << "the state set after the unmap";
+  EXPECT_EQ(SizesSent().back(), minimised);
+  PumpFor(100);
+  EXPECT_EQ(SizesSent().size(), 3u) << "one message for one iconify";
+
+  // close-window sends what a window manager sends when the close button is pressed.
+  ASSERT_TRUE(run(KORAVEL_CLOSE_WINDOW));
+  ASSERT_TRUE(PumpUntil([] { return !LoggedOf(WM_DESTROY).empty(); }));
+  EXPECT_EQ(LoggedOf(WM_CLOSE).size(), 1u);
+  EXPECT_FALSE(IsWindow(main)) << "the default procedure destroys the window";
 }
 
 // Posts keep their order and WM_QUIT comes last; another thread's post wakes the wait at once and a post to
@@ -163,14 +198,10 @@ TEST(Windows, ClassBrushFillsTheBackgroundAndTheViewsBorderFramesItsPicture) {
   PumpFor(100);
   constexpr unsigned long kWhite = 0xFFFFFF, kBlack = 0x000000, kRed = 0xFF0000;
   const std::tuple<int, int, unsigned long, const char*> expected[] = {
-      {0, 0, kWhite, "the margin above and left of the view"},
-      {200, 150, kWhite, "the client area beside the view"},
-      {148, 50, kWhite, "just right of the view"},
-      {1, 1, kBlack, "the view's frame, top left"},
-      {147, 98, kBlack, "the view's frame, bottom right"},
-      {70, 98, kBlack, "the view's frame, bottom"},
-      {2, 2, kRed, "the picture's first pixel"},
-      {146, 97, kRed, "the picture's last pixel"},
+      {0, 0, kWhite, "the margin above and left of the view"}, {200, 150, kWhite, "the client area beside the view"},
+      {148, 50, kWhite, "just right of the view"},             {1, 1, kBlack, "the view's frame, top left"},
+      {147, 98, kBlack, "the view's frame, bottom right"},     {70, 98, kBlack, "the view's frame, bottom"},
+      {2, 2, kRed, "the picture's first pixel"},               {146, 97, kRed, "the picture's last pixel"},
   };
   for (auto [x, y, colour, where] : expected)
     EXPECT_EQ(PixelOf(main, x, y), colour) << where << " at " << x << ", " << y;
@@ -178,77 +209,22 @@ TEST(Windows, ClassBrushFillsTheBackgroundAndTheViewsBorderFramesItsPicture) {
   EXPECT_TRUE(wglDeleteContext(context));
 }
 
-// A window manager iconifies a window by setting its WM_STATE to IconicState and unmapping it; it unmaps
-// windows of desktops it does not show and leaves them in NormalState. The close button sends WM_CLOSE.
-TEST(Windows, OnlyAnIconifyMinimisesAndTheCloseButtonCloses) {
-  HWND main = CreateRecordingWindow(50, 50, 320, 240);
-  ShowWindow(main, SW_SHOW);
-  PumpFor(200);
-  const Window xid = XWindowTitled("Platform test");
-  ASSERT_NE(xid, 0u);
-  const std::string id = std::to_string(xid);
-  auto run = [&](const std::string& command) { return std::system((command + " " + id).c_str()) == 0; };
-  auto setState = [&](int state) {
-    return run("xprop -f WM_STATE 32c -set WM_STATE " + std::to_string(state) + " -id");
-  };
-  const Size minimised{SIZE_MINIMIZED, 0};
-  recorded.clear();
-  ASSERT_TRUE(setState(NormalState) && run("xdotool windowunmap --sync"));
-  PumpFor(200);
-  ASSERT_TRUE(run("xdotool windowmap --sync"));
-  PumpFor(200);
-  EXPECT_EQ(SizesSent(), std::vector<Size>{}) << "unmapped and mapped again in NormalState: nothing";
-  EXPECT_TRUE(IsWindowVisible(main));
-
-  // Iconified with the state set first, restored with the map first: the order differs among window managers.
-  ASSERT_TRUE(setState(IconicState) && run("xdotool windowunmap --sync"));
-  ASSERT_TRUE(PumpUntil([&] { return SizesSent().size() == 1; }));
-  EXPECT_EQ(SizesSent(), std::vector<Size>{minimised});
-  EXPECT_EQ(ClientSize(main), 0);
-  ASSERT_TRUE(run("xdotool windowmap --sync") && setState(NormalState));
-  ASSERT_TRUE(PumpUntil([&] { return SizesSent().size() == 2; }));
-  EXPECT_EQ(SizesSent().back(), (Size{SIZE_RESTORED, MAKELPARAM(320, 240)}));
-  ASSERT_TRUE(run("xdotool windowunmap --sync") && setState(IconicState));
-  ASSERT_TRUE(PumpUntil([&] { return SizesSent().size() == 3; })) << "the state set after the unmap";
-  EXPECT_EQ(SizesSent().back(), minimised);
-  PumpFor(100);
-  EXPECT_EQ(SizesSent().size(), 3u) << "one message for one iconify";
-
-  // close-window sends what a window manager sends when the close button is pressed.
-  ASSERT_TRUE(run(KORAVEL_CLOSE_WINDOW));
-  ASSERT_TRUE(PumpUntil([] { return !LoggedOf(WM_DESTROY).empty(); }));
-  EXPECT_EQ(LoggedOf(WM_CLOSE).size(), 1u);
-  EXPECT_FALSE(IsWindow(main)) << "the default procedure destroys the window";
-}
-
 using Place = std::array<LONG, 4>;  // left, top, width, height
 
 // The panel's controls in template order: id, class, text and place in dialog units.
 const std::tuple<int, const char*, const char*, Place> kPanelControls[] = {
-    {-1, "Button", "Benchmarks", {8, 274, 80, 82}},
-    {1006, "Button", "Single", {15, 286, 66, 13}},
-    {1012, "Button", "Complete", {15, 302, 66, 13}},
-    {1013, "Edit", "", {15, 338, 66, 14}},
-    {1014, "Button", "Results", {15, 318, 66, 13}},
-    {1007, "Button", "Generate", {14, 220, 66, 13}},
-    {1015, "Button", "Redraw", {14, 239, 66, 13}},
-    {1020, "Edit", "", {15, 28, 65, 12}},
-    {-1, "Static", "Terrain height", {21, 17, 55, 10}},
-    {-1, "Button", "Config and render", {8, 7, 80, 263}},
-    {1021, "Button", "Create River", {18, 187, 62, 11}},
-    {1022, "Edit", "", {15, 57, 65, 12}},
-    {-1, "Static", "Random Seed", {21, 46, 55, 10}},
-    {1024, "Edit", "", {15, 87, 65, 12}},
-    {-1, "Static", "Freq. Scale", {21, 76, 55, 10}},
-    {1025, "Edit", "", {15, 115, 65, 12}},
-    {-1, "Static", "Init. Freq", {21, 104, 55, 10}},
-    {1026, "Edit", "", {15, 172, 65, 12}},
-    {-1, "Static", "Num. of Passes", {21, 161, 55, 10}},
-    {1027, "Button", "Solid", {14, 258, 36, 9}},
-    {1028, "Button", "Wire", {52, 258, 36, 9}},
-    {1029, "Edit", "", {15, 145, 65, 12}},
-    {-1, "Static", "Pass height scale", {21, 134, 55, 10}},
-    {1030, "Button", "Create as 2d", {18, 202, 56, 10}},
+    {-1, "Button", "Benchmarks", {8, 274, 80, 82}},         {1006, "Button", "Single", {15, 286, 66, 13}},
+    {1012, "Button", "Complete", {15, 302, 66, 13}},        {1013, "Edit", "", {15, 338, 66, 14}},
+    {1014, "Button", "Results", {15, 318, 66, 13}},         {1007, "Button", "Generate", {14, 220, 66, 13}},
+    {1015, "Button", "Redraw", {14, 239, 66, 13}},          {1020, "Edit", "", {15, 28, 65, 12}},
+    {-1, "Static", "Terrain height", {21, 17, 55, 10}},     {-1, "Button", "Config and render", {8, 7, 80, 263}},
+    {1021, "Button", "Create River", {18, 187, 62, 11}},    {1022, "Edit", "", {15, 57, 65, 12}},
+    {-1, "Static", "Random Seed", {21, 46, 55, 10}},        {1024, "Edit", "", {15, 87, 65, 12}},
+    {-1, "Static", "Freq. Scale", {21, 76, 55, 10}},        {1025, "Edit", "", {15, 115, 65, 12}},
+    {-1, "Static", "Init. Freq", {21, 104, 55, 10}},        {1026, "Edit", "", {15, 172, 65, 12}},
+    {-1, "Static", "Num. of Passes", {21, 161, 55, 10}},    {1027, "Button", "Solid", {14, 258, 36, 9}},
+    {1028, "Button", "Wire", {52, 258, 36, 9}},             {1029, "Edit", "", {15, 145, 65, 12}},
+    {-1, "Static", "Pass height scale", {21, 134, 55, 10}}, {1030, "Button", "Create as 2d", {18, 202, 56, 10}},
 };
 
 using Notifications = std::vector<std::pair<int, int>>;  // (control id, notification code)
@@ -437,14 +413,9 @@ TEST_F(Panel, DisabledDialogKeepsItsLookAndIgnoresInput) {
 TEST_F(Panel, MessageBoxShowsItsStyleAndIsModalForItsOwner) {
   const Window mainWindow = XWindowTitled("Platform test");
   ASSERT_NE(mainWindow, 0u);
-  const std::tuple<UINT, bool, unsigned long> boxes[] = {
-      // type, owned, the icon's colour (0: no icon)
-      {MB_OK, true, 0},
-      {MB_ICONERROR, true, 0xFF0000},
-      {MB_ICONWARNING, true, 0xFFFF00},
-      {MB_ICONINFORMATION, true, 0x0000FF},
-      {MB_ICONQUESTION, true, 0x0000FF},
-      {MB_OK | MB_ICONERROR, false, 0xFF0000},
+  const std::tuple<UINT, bool, unsigned long> boxes[] = {  // type, owned, the icon's colour (0: no icon)
+      {MB_OK, true, 0},                  {MB_ICONERROR, true, 0xFF0000},        {MB_ICONWARNING, true, 0xFFFF00},
+      {MB_ICONQUESTION, true, 0x0000FF}, {MB_ICONINFORMATION, true, 0x0000FF}, {MB_OK | MB_ICONERROR, false, 0xFF0000},
   };
   for (auto [type, owned, iconColour] : boxes) {
     const std::string caption = "Box " + std::to_string(type) + (owned ? " owned" : "");
