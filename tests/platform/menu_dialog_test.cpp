@@ -269,7 +269,7 @@ TEST(Timers, PostWhileSetOnceWhileBusyAndNothingOnceKilled) {
   EXPECT_TRUE(KillTimer(main, 5));
   EXPECT_FALSE(KillTimer(main, 5));
   SetTimer(main, 6, 20, nullptr);
-  DestroyWindow(main);
+  DestroyWindow(main);  // its timers go with it
   PumpFor(50);
   recorded.clear();
   const DWORD start = timeGetTime();
@@ -285,22 +285,16 @@ TEST(FileDialog, SaveFileNameComesFromTheChooserModalForItsOwner) {
   PumpFor(200);
   char folderTemplate[] = "/tmp/koravel-chooser-XXXXXX";
   const std::string folder = mkdtemp(folderTemplate);
-  const struct {
-    std::string keys;
-    BOOL chosen;
-    std::string path;
-  } answers[] = {
+  const std::tuple<std::string, BOOL, std::string> answers[] = {  // keys, answer, path
       {"key ctrl+a; xdotool type " + folder + "/picked; xdotool key Return", TRUE, folder + "/picked.png"},
       {"key Escape", FALSE, ""},
   };
-  for (const auto& answer : answers) {
-    SCOPED_TRACE(answer.keys);
+  for (const auto& [keys, expected, expectedPath] : answers) {
+    SCOPED_TRACE(keys);
     // Typed into the chooser once it shows, from outside the program.
-    const std::string typist =
-        "(for i in $(seq 100); do w=$(xdotool search --name '^Save test$' | head -1); "
-        "[ -n \"$w\" ] && break; sleep 0.1; done; sleep 1; xdotool windowfocus --sync $w; "
-        "xdotool " +
-        answer.keys + ") >/dev/null 2>&1 &";
+    const std::string typist = "(for i in $(seq 100); do w=$(xdotool search --name '^Save test$' | head -1); "
+                               "[ -n \"$w\" ] && break; sleep 0.1; done; sleep 1; xdotool windowfocus --sync $w; "
+                               "xdotool " + keys + ") >/dev/null 2>&1 &";
     ASSERT_EQ(std::system(typist.c_str()), 0);
     bool ownerEnabled = true, delivered = false;
     postedAction = [&] {
@@ -321,9 +315,9 @@ TEST(FileDialog, SaveFileNameComesFromTheChooserModalForItsOwner) {
     dialog.Flags = OFN_OVERWRITEPROMPT;
     const BOOL chosen = GetSaveFileNameA(&dialog);
     postedAction = nullptr;
-    EXPECT_EQ(chosen, answer.chosen);
+    EXPECT_EQ(chosen, expected);
     EXPECT_TRUE(delivered && !ownerEnabled && IsWindowEnabled(main)) << "modal while open, and only then";
-    EXPECT_TRUE(!chosen || path == answer.path) << path;
+    EXPECT_TRUE(!chosen || path == expectedPath) << path;
     PumpFor(300);
   }
   std::system(("rm -rf " + folder).c_str());
