@@ -8,6 +8,7 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Input.H>
+#include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Progress.H>
 #include <FL/Fl_Round_Button.H>
 #include <FL/Fl_Window.H>
@@ -33,8 +34,8 @@ class LeftClickButton : public Button {
 };
 
 // An edit; ES_NUMBER lets only digits in from the keyboard and the clipboard. Tab is no character of
-// a one-line edit, Ctrl+A selects nothing (Windows' own edit control has no such key) and the middle
-// button pastes nothing (the X primary selection is not Windows').
+// a one-line edit, Ctrl+A selects nothing (Windows' own edit control has no such key), the middle
+// button pastes nothing (the X primary selection is not Windows') and the right one opens the edit menu.
 bool IsControlA() {
   return Fl::event_key() == 'a' && (Fl::event_state() & (FL_CTRL | FL_ALT | FL_META)) == FL_CTRL;
 }
@@ -54,7 +55,38 @@ bool HasNonDigit(const char* text, int length) {
   return false;
 }
 
+// The right button opens Windows' edit menu. Its commands change the text as typing does, so the
+// edit notifies its parent of each change.
+void ShowEditMenu(EditWidget* edit) {
+  edit->take_focus();
+  const bool selected = edit->position() != edit->mark();
+  const int writable = edit->readonly() ? FL_MENU_INACTIVE : 0;
+  const int withSelection = selected ? 0 : FL_MENU_INACTIVE;
+  const Fl_Menu_Item items[] = {
+      {"&Undo", 0, nullptr, nullptr, writable | FL_MENU_DIVIDER, 0, 0, 0, 0},
+      {"Cu&t", 0, nullptr, nullptr, writable | withSelection, 0, 0, 0, 0},
+      {"&Copy", 0, nullptr, nullptr, withSelection, 0, 0, 0, 0},
+      {"&Paste", 0, nullptr, nullptr, writable, 0, 0, 0, 0},
+      {"&Delete", 0, nullptr, nullptr, writable | withSelection | FL_MENU_DIVIDER, 0, 0, 0, 0},
+      {"Select &All", 0, nullptr, nullptr, edit->size() > 0 ? 0 : FL_MENU_INACTIVE, 0, 0, 0, 0},
+      {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0}};
+  const Fl_Menu_Item* chosen = items->popup(Fl::event_x(), Fl::event_y());
+  if (chosen == nullptr) return;
+  switch (chosen - items) {
+    case 0: edit->undo(); break;
+    case 1: edit->copy(1); edit->cut(); break;
+    case 2: edit->copy(1); break;
+    case 3: Fl::paste(*edit, 1); break;
+    case 4: edit->cut(); break;
+    default: edit->position(edit->size(), 0); break;
+  }
+}
+
 int EditWidget::handle(int event) {
+  if (event == FL_PUSH && Fl::event_button() == FL_RIGHT_MOUSE) {
+    ShowEditMenu(this);
+    return 1;
+  }
   if (IsOtherMouseButton(event)) return 1;
   if (event == FL_KEYBOARD && (Fl::event_key() == FL_Tab || IsControlA())) return 1;
   bool typed = event == FL_KEYBOARD && (Fl::event_state() & (FL_CTRL | FL_ALT | FL_META)) == 0;

@@ -354,6 +354,26 @@ TEST_F(Panel, OnlyTheLeftButtonClicksAndTheMiddleButtonPastesNothing) {
   EXPECT_EQ(CommandsTo(dialog, true), Notifications{});
 }
 
+// The right button opens the edit menu; its commands change the text as typing does, with the same
+// notifications, and a read-only edit offers no Paste.
+TEST_F(Panel, RightButtonOpensTheEditMenu) {
+  SetDlgItemTextA(dialog, 1022, "1234");
+  SetDlgItemTextA(dialog, 1025, "");
+  SetDlgItemTextA(dialog, 1013, "Fps: 1");
+  recorded.clear();
+  // The menu takes the keys while it is open; they go with the click, since the pump waits in the menu.
+  auto choose = [&](int id, const char* keys) {
+    const bool sent = Xdotool(ClickOn(id, 3) + " sleep 0.3 key " + keys);
+    PumpFor(600);
+    return sent;
+  };
+  ASSERT_TRUE(choose(1022, "a") && choose(1022, "c") && choose(1025, "p") && choose(1013, "p Escape"));  // no Paste: Escape closes it
+  EXPECT_EQ(Text(1025), "1234");
+  EXPECT_EQ(Text(1022), "1234");
+  EXPECT_EQ(Text(1013), "Fps: 1");
+  EXPECT_EQ(CommandsTo(dialog, true), (Notifications{{1025, EN_UPDATE}, {1025, EN_CHANGE}}));
+}
+
 // The program has no dialog-navigation step: Tab and the arrows move nothing, and Tab is no character.
 // Windows' edit control selects with Shift and the arrows, Home and End; Ctrl+A is not its key.
 TEST_F(Panel, KeysGoOnlyToTheFocusedControl) {
