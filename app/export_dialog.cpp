@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/export_choices.h"
 #include "app/export_worker.h"
 #include "app/file_chooser.h"
-#include "app/message_box.h"
+#include "state/app_state.h"
+#include "state/message_box.h"
 
 // The dialog's choices, kept for the next time it opens, and the export running now.
 struct ExportDialogState {

@@ -3,7 +3,7 @@
 
 #include <GL/osmesa.h>
 
-#include "app/app_state.h"
+#include "state/app_state.h"
 
 namespace {
 

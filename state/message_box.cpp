@@ -1,4 +1,4 @@
 // The one door through which the program shows its message boxes.
-#include "app/message_box.h"
+#include "state/message_box.h"
 
 MessageBoxFunction showMessageBox = MessageBoxA;
