@@ -45,7 +45,8 @@ static std::string LowerExtension(const std::string& path) {
 }
 
 std::string WithHeightsExtension(const std::string& path, HeightFormat format) {
-  if (path.empty() || HeightFormatOfPath(path) == format) return path;
+  if (path.empty()) return path;
+  if (HeightFormatOfPath(path) == format && (format != kHeightsFloat || IsRawFloatPath(path))) return path;
   const size_t dot = ExtensionAt(path);
   return path.substr(0, dot) + HeightsExtension(format);
 }
@@ -91,12 +92,12 @@ static std::string CheckSize(const ExportChoices& choices, int64_t* side) {
   *side = ReadSide(choices.sizeText);
   const int64_t smallest = choices.mesh ? 2 : 1;
   if (*side < smallest || *side > kMaxFieldSide) {
-    return "\"Size\" must be a whole number of samples a side from " + std::to_string(smallest) + " to " +
-           std::to_string(kMaxFieldSide) + (choices.mesh ? " (a mesh needs at least 2)." : ".");
+    return "\"Size (samples a side)\" must be a whole number of samples a side from " + std::to_string(smallest) +
+           " to " + std::to_string(kMaxFieldSide) + (choices.mesh ? " (a mesh needs at least 2)." : ".");
   }
   std::string message;
   if (choices.mesh && !CheckMeshShape(kMeshGlb, *side, *side, &message)) {
-    return "\"Size\" is too large for the glTF mesh: a .glb file holds at most 4 GiB, which is " +
+    return "\"Size (samples a side)\" is too large for the glTF mesh: a .glb file holds at most 4 GiB, which is " +
            std::to_string(LargestGlbSide()) + " samples a side.";
   }
   return "";
@@ -104,26 +105,25 @@ static std::string CheckSize(const ExportChoices& choices, int64_t* side) {
 
 static std::string CheckPath(const ExportChoices& choices) {
   const std::string& path = choices.heightsPath;
-  if (IsBlank(path)) return "\"File name\" is empty: type where the heightmap goes, or choose it with \"Browse...\".";
+  if (IsBlank(path)) {
+    return "\"Heightmap file name\" is empty: type where the heightmap goes, or choose it with \"Browse...\".";
+  }
   const std::string extension = LowerExtension(path);
   if (choices.heightsFormat == kHeightsPng16 && extension != ".png") {
-    return "\"File name\" must end in .png for a PNG 16-bit heightmap.";
+    return "\"Heightmap file name\" must end in .png for a PNG 16-bit heightmap.";
   }
   if (choices.heightsFormat == kHeightsR16 && extension != ".r16") {
-    return "\"File name\" must end in .r16 for a RAW 16-bit heightmap.";
+    return "\"Heightmap file name\" must end in .r16 for a RAW 16-bit heightmap.";
   }
-  if (choices.heightsFormat == kHeightsFloat && (extension == ".png" || extension == ".r16")) {
-    return "\"File name\" must not end in " + extension + " for a 32-bit float heightmap (.f32 is usual).";
+  if (choices.heightsFormat == kHeightsFloat && !IsRawFloatPath(path)) {
+    return "\"Heightmap file name\" must end in .f32, .raw or .bin for a 32-bit float heightmap.";
   }
   std::error_code error;
   const fs::path target(path);
-  if (fs::is_directory(target, error)) return "\"File name\" names the folder " + path + ", not a file.";
+  if (fs::is_directory(target, error)) return "\"Heightmap file name\" names the folder " + path + ", not a file.";
   const fs::path folder = target.parent_path();
   if (!folder.empty() && !fs::is_directory(folder, error)) {
-    return "\"File name\": the folder " + folder.string() + " does not exist.";
-  }
-  if (choices.mesh && RelatedFileName(path, kMeshSuffix) == path) {
-    return "\"File name\" is the mesh's own name: give the heightmap another extension, such as .f32.";
+    return "\"Heightmap file name\": the folder " + folder.string() + " does not exist.";
   }
   return "";
 }

@@ -57,6 +57,11 @@ bool MeshFormatOfPath(const std::string& path, MeshFormat* format) {
   return true;
 }
 
+bool IsRawFloatPath(const std::string& path) {
+  const std::string extension = LowerExtension(path);
+  return extension.empty() || extension == ".f32" || extension == ".raw" || extension == ".bin";
+}
+
 std::string ExportGenerator() {
   return std::string("Koravel ") + KORAVEL_VERSION;
 }

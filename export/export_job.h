@@ -76,6 +76,9 @@ HeightFormat HeightFormatOfPath(const std::string& path);
 WaterFormat WaterFormatOfPath(const std::string& path);
 // False when the extension is neither .obj nor .glb.
 bool MeshFormatOfPath(const std::string& path, MeshFormat* format);
+// Whether raw 32-bit floats go under this name: it ends in .f32, .raw or .bin, or has no
+// extension at all (a device or a pipe, such as /dev/stdout).
+bool IsRawFloatPath(const std::string& path);
 
 // The options of koravel-export that remake the request's terrain.
 std::string TerrainOptionsText(const ExportRequest& request);

@@ -108,7 +108,9 @@ foreach(case "usage: koravel-export|--bogus" "12x|--seed;12x" "99999999999|--see
              "2147483648|--seed;2147483648" "5 5|--seed;5 5" "--size|--size;100;--width;50" "--render|--pitch;20"
              "--range-only|--range-only;--heights;${WORK}/x.f32" "x.stl|--mesh;${WORK}/x.stl" "3,1|--range;3,1"
              "1,2,3|--tile;1,2,3" "--threads|--threads;0"
-             "4096, 4102.*--init-freq 4096 and --freq-scale 6: pass 2|--init-freq;4096")
+             "4096, 4102.*--init-freq 4096 and --freq-scale 6: pass 2|--init-freq;4096"
+             "--heights: .*h.tif' ends in none of .png \\(16-bit grey\\), .r16 \\(raw 16-bit\\), .f32, .raw or .bin|--heights;${WORK}/h.tif"
+             "--water: .*w.TIFF' ends in none of .png \\(8-bit grey\\), .f32, .raw or .bin|--water;${WORK}/w.TIFF")
   string(REPLACE "|" ";" parts "${case}")
   list(GET parts 0 pattern)
   list(SUBLIST parts 1 -1 arguments)
@@ -120,6 +122,20 @@ endforeach()
 if(EXISTS ${WORK}/--water OR EXISTS --water)
   fail("--heights --water wrote a file named --water")
 endif()
+if(EXISTS ${WORK}/h.tif OR EXISTS ${WORK}/w.TIFF)
+  fail("a refused extension left a file")
+endif()
+# Raw floats go under .f32, .raw and .bin alike.
+run_tool(result output error --size 9 --heights ${WORK}/floats.f32 --water ${WORK}/water.f32)
+run_tool(result output error --size 9 --heights ${WORK}/floats.RAW --water ${WORK}/water.bin)
+foreach(pair "floats.f32;floats.RAW" "water.f32;water.bin")
+  list(GET pair 0 first)
+  list(GET pair 1 second)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/${first} ${WORK}/${second} RESULT_VARIABLE differs)
+  if(NOT result EQUAL 0 OR differs)
+    fail("${second} (exit ${result}: ${error}) is not the raw floats of ${first}")
+  endif()
+endforeach()
 
 # Sizes: the golden heights and ranges at other sizes, and the same bits on 1 and 2 threads.
 file(STRINGS ${DATA}/golden/sizes.tsv rows)

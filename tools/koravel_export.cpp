@@ -38,9 +38,11 @@ const char kDescription[] =
 const char kFooter[] =
     "Formats, by the file name's extension:\n"
     "  --heights  .png: 16-bit grey, floor((h - lo) / (hi - lo) x 65535 + 0.5), lo and hi the height\n"
-    "             range (or --range); .r16: the same values as raw little-endian 16-bit; anything\n"
-    "             else: raw little-endian 32-bit floats. Row 0 (z = -75) first.\n"
-    "  --water    .png: 8-bit grey, min(255, floor(w x 255 + 0.5)); anything else: raw floats.\n"
+    "             range (or --range); .r16: the same values as raw little-endian 16-bit; .f32, .raw,\n"
+    "             .bin (or no extension, as /dev/stdout): raw little-endian 32-bit floats. Row 0\n"
+    "             (z = -75) first. Any other extension is refused.\n"
+    "  --water    .png: 8-bit grey, min(255, floor(w x 255 + 0.5)); .f32, .raw, .bin (or none): raw\n"
+    "             floats. Any other extension is refused.\n"
     "  --colour   .png: 8-bit RGB in the colours of the solid mesh.\n"
     "  --mesh     .obj or .glb (glTF 2.0): a vertex per sample with colour and normal.\n"
     "  --render   .png: the viewer's picture of the terrain.\n"
@@ -236,6 +238,14 @@ int ReadRequest(const CommandLine& line, ExportRequest* request, bool* rangeOnly
   request->heightsFormat = HeightFormatOfPath(line.heights);
   request->waterPath = line.water;
   request->waterFormat = WaterFormatOfPath(line.water);
+  if (!line.heights.empty() && request->heightsFormat == kHeightsFloat && !IsRawFloatPath(line.heights)) {
+    return UsageError("--heights: '" + line.heights + "' ends in none of .png (16-bit grey), .r16 (raw 16-bit), "
+                      ".f32, .raw or .bin (raw 32-bit floats)");
+  }
+  if (!line.water.empty() && request->waterFormat == kWaterFloat && !IsRawFloatPath(line.water)) {
+    return UsageError("--water: '" + line.water + "' ends in none of .png (8-bit grey), .f32, .raw or .bin "
+                      "(raw 32-bit floats)");
+  }
   request->colourPath = line.colour;
   if (!line.colour.empty() && HeightFormatOfPath(line.colour) != kHeightsPng16) return UsageError("--colour: '" + line.colour + "' does not end in .png");
   request->meshPath = line.mesh;

@@ -170,7 +170,8 @@ TEST(ExportDialog, OpensWithTheDefaultsKeepsTheChoicesAndGivesTheNameTheFormatsE
       {kControlHeightsR16, "/some/where/hm.png", "/some/where/hm.r16"},
       {kControlHeightsFloat, nullptr, "/some/where/hm.f32"},
       {kControlHeightsPng, nullptr, "/some/where/hm.png"},
-      {kControlHeightsFloat, "/some/where/hm.raw", "/some/where/hm.raw"},  // any other extension is a float one
+      {kControlHeightsFloat, "/some/where/hm.raw", "/some/where/hm.raw"},  // .raw and .bin are float ones too
+      {kControlHeightsFloat, "/some/where/hm.tif", "/some/where/hm.f32"},  // an extension of no format is not
       {kControlHeightsR16, nullptr, "/some/where/hm.r16"}};
   for (const auto& format : formats) {
     if (format.typed) SetDlgItemTextA(dialog, kControlExportFileName, format.typed);
@@ -200,32 +201,50 @@ TEST(ExportDialog, OpensWithTheDefaultsKeepsTheChoicesAndGivesTheNameTheFormatsE
   EXPECT_TRUE(recordedBoxes.empty());
 }
 
-// What the fields cannot take gets a box over the dialog naming the field; nothing starts, nothing is written.
+// The labels the dialog shows beside its fields, without their colons.
+std::set<std::string> DialogLabels() {
+  std::set<std::string> labels;
+  for (HWND child = GetWindow(exportDialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    char text[256] = "";
+    GetWindowTextA(child, text, sizeof text);
+    std::string label = text;
+    if (!label.empty() && label.back() == ':') label.pop_back();
+    if (!label.empty()) labels.insert(label);
+  }
+  return labels;
+}
+
+// What the fields cannot take gets a box over the dialog naming the field by the label it shows; nothing
+// starts, nothing is written.
 TEST(ExportDialog, RefusesSizesAndNamesWithABoxNamingTheField) {
   GenerateTerrainOnView(false);
   Folder folder;
   fs::create_directories(folder.path / "folder.png");
+  const char* const size = "Size (samples a side)";
+  const char* const name = "Heightmap file name";
   const struct { const char* size; int format; bool mesh; std::string name; const char* field; } refusals[] = {
-      {"", kControlHeightsPng, false, folder / "hm.png", "Size"},
-      {"0", kControlHeightsPng, false, folder / "hm.png", "Size"},
-      {"12a", kControlHeightsPng, false, folder / "hm.png", "Size"},
-      {"16385", kControlHeightsPng, false, folder / "hm.png", "Size"},
-      {"4294967361", kControlHeightsPng, false, folder / "hm.png", "Size"},  // 65 if it wrapped at 32 bits
-      {"1", kControlHeightsPng, true, folder / "hm.png", "Size"},       // a mesh needs 2 x 2
-      {"9000", kControlHeightsPng, true, folder / "hm.png", "Size"},    // beyond a .glb's 4 GiB
-      {"65", kControlHeightsPng, false, "", "File name"},
-      {"65", kControlHeightsPng, false, "   ", "File name"},
-      {"65", kControlHeightsPng, false, folder / "hm.r16", "File name"},
-      {"65", kControlHeightsR16, false, folder / "hm.png", "File name"},
-      {"65", kControlHeightsFloat, false, folder / "hm.PNG", "File name"},
-      {"65", kControlHeightsFloat, true, folder / "hm.glb", "File name"},  // the mesh's own name
-      {"65", kControlHeightsPng, false, folder / "missing/hm.png", "File name"},
-      {"65", kControlHeightsPng, false, folder / "folder.png", "File name"},
+      {"", kControlHeightsPng, false, folder / "hm.png", size},
+      {"0", kControlHeightsPng, false, folder / "hm.png", size},
+      {"12a", kControlHeightsPng, false, folder / "hm.png", size},
+      {"16385", kControlHeightsPng, false, folder / "hm.png", size},
+      {"4294967361", kControlHeightsPng, false, folder / "hm.png", size},  // 65 if it wrapped at 32 bits
+      {"1", kControlHeightsPng, true, folder / "hm.png", size},       // a mesh needs 2 x 2
+      {"9000", kControlHeightsPng, true, folder / "hm.png", size},    // beyond a .glb's 4 GiB
+      {"65", kControlHeightsPng, false, "", name},
+      {"65", kControlHeightsPng, false, "   ", name},
+      {"65", kControlHeightsPng, false, folder / "hm.r16", name},
+      {"65", kControlHeightsR16, false, folder / "hm.png", name},
+      {"65", kControlHeightsFloat, false, folder / "hm.PNG", name},
+      {"65", kControlHeightsFloat, false, folder / "hm.tif", name},  // raw floats go under .f32, .raw or .bin
+      {"65", kControlHeightsFloat, true, folder / "hm.glb", name},  // the mesh's own name
+      {"65", kControlHeightsPng, false, folder / "missing/hm.png", name},
+      {"65", kControlHeightsPng, false, folder / "folder.png", name},
   };
   for (const auto& refusal : refusals) {
     SCOPED_TRACE(std::string(refusal.size) + " " + refusal.name);
     recordedBoxes.clear();
     OpenDialog(refusal.size, refusal.format, false, false, refusal.mesh, refusal.name);
+    EXPECT_EQ(DialogLabels().count(refusal.field), 1u) << "the dialog shows no label \"" << refusal.field << "\"";
     DialogCommand(IDOK);
     EXPECT_FALSE(ExportRunning());
     ASSERT_EQ(recordedBoxes.size(), 1u);
