@@ -22,6 +22,10 @@ run_tree() {
   (cd "build/$dir" && ctest --output-on-failure -j "$jobs") || status=1
 }
 
+# The README's first command, tools/run-koravel.sh, in a fresh clone with nothing built there.
+echo "=== first command ==="
+tests/first_command_test.sh build/first-command || status=1
+
 # Linux (GCC, optimised) and Windows (mingw-w64, run under Wine).
 configure_and_build linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
 configure_and_build windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
