@@ -14,9 +14,10 @@
 
 constexpr int kViewControlId = 10;
 constexpr UINT kTimerPeriodMs = 1;
+constexpr WORD kProgramIconId = 1;  // the viewer's icon, as package/ numbers it in the resources
 
-// The resources hold no icon of this name, so the class has none of its own; they hold the
-// menu of this name, which every window of the class gets.
+// The class shows the program's icon; the resources hold the menu of the class's name, which
+// every window of the class gets.
 static WNDCLASSA MainWindowClass(HINSTANCE instance) {
   WNDCLASSA windowClass = {};
   windowClass.style = 0;
@@ -24,7 +25,7 @@ static WNDCLASSA MainWindowClass(HINSTANCE instance) {
   windowClass.cbClsExtra = 0;
   windowClass.cbWndExtra = 0;
   windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconA(instance, "Koravel");
+  windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kProgramIconId));
   windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<UINT_PTR>(COLOR_WINDOW + 1));
   windowClass.lpszMenuName = "Koravel";

@@ -243,6 +243,7 @@ export_through_the_dialog() {
   click_control 1021
   click_control 1007
   settle
+  shot beforeExport
   open_export_dialog || return
   mkdir -p "$out/export" "$out/tool"
   type_in_dialog 1101 257
@@ -253,6 +254,11 @@ export_through_the_dialog() {
   click_in_dialog 1102
   xdotool key End Return
   wait_for_no_window '^Export Terrain$' 60 || { fail "the export dialog did not close after Export"; return; }
+  # Nothing draws the view after the export: where the dialog and the save-file dialog were, it shows its
+  # picture again by itself.
+  shot afterExport
+  same_picture beforeExport afterExport ||
+    fail "the closed dialogs stay painted over the view ($(changed_pixels beforeExport afterExport) pixels differ)"
   "$build/tools/koravel-export" --seed 4321 --river --size 257 --heights "$out/tool/hm.png" \
     --water "$out/tool/hm_water.png" --colour "$out/tool/hm_colour.png" --mesh "$out/tool/hm.glb" >/dev/null
   local name

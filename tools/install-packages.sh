@@ -11,6 +11,7 @@ packages=(
   dpkg-dev file desktop-file-utils librsvg2-bin icoutils man-db
   libspng-dev libcli11-dev libz-mingw-w64-dev
   assimp-utils libtinygltf-dev
+  libxcomposite-dev openbox lintian
 )
 
 missing=()

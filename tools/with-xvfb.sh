@@ -13,7 +13,9 @@ trap 'exit 130' INT TERM
 
 # Xvfb picks a free display number itself and writes it out once it accepts clients. It never resets
 # when its last client leaves: a program connecting just then would be refused.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$numberFile" >/dev/null 2>&1 &
+# KORAVEL_XVFB_OPTIONS adds options of Xvfb's own, such as "-extension Composite".
+# shellcheck disable=SC2086  # several options, split at spaces
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset ${KORAVEL_XVFB_OPTIONS:-} 3>"$numberFile" >/dev/null 2>&1 &
 server=$!
 for _ in $(seq 100); do
   [ -s "$numberFile" ] && break

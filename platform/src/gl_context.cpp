@@ -1,4 +1,5 @@
-// Device contexts, pixel formats and OpenGL contexts on GLX; buffer swaps and paint calls.
+// Device contexts, pixel formats and OpenGL contexts on GLX; buffer swaps, paint calls and keeping
+// the pictures of OpenGL windows while other windows cover them.
 #include "gl_binding.h"
 #include "platform_state.h"
 
@@ -6,6 +7,7 @@
 #include <FL/Fl_Window.H>
 #include <FL/x.H>
 #include <GL/glx.h>
+#include <X11/extensions/Xcomposite.h>
 
 #include <cstdio>
 #include <cstring>
@@ -24,6 +26,7 @@ struct GlState {
   uintptr_t nextContext = 0x20000;
   HDC currentDc = nullptr;
   HGLRC current = nullptr;
+  HWND lastPresented = nullptr;  // the window whose back buffer was swapped last
 };
 
 GlState& Gl() {
@@ -73,6 +76,36 @@ bool BindCurrent(Window drawable) {
   return glXMakeCurrent(fl_display, drawable, context) == True;
 }
 
+// Whether the X server keeps windows' pictures off screen on request (the Composite extension, 0.2 on).
+bool ServerKeepsPictures() {
+  static int keeps = -1;
+  if (keeps < 0) {
+    int eventBase = 0, errorBase = 0, major = 0, minor = 2;
+    keeps = XCompositeQueryExtension(fl_display, &eventBase, &errorBase) &&
+                    XCompositeQueryVersion(fl_display, &major, &minor) && (major > 0 || minor >= 2)
+                ? 1
+                : 0;
+  }
+  return keeps == 1;
+}
+
+#ifndef GLX_BACK_BUFFER_AGE_EXT
+#define GLX_BACK_BUFFER_AGE_EXT 0x20F4
+#endif
+
+// Whether the back buffer still holds the frame last shown: GLX says so when it tells buffer ages;
+// otherwise (Mesa's software renderer) swapping copies the back buffer and leaves it as it was.
+bool BackBufferHoldsLastFrame(Window drawable) {
+  static const bool tellsAge = [] {
+    const char* extensions = glXQueryExtensionsString(fl_display, fl_screen);
+    return extensions != nullptr && std::strstr(extensions, "GLX_EXT_buffer_age") != nullptr;
+  }();
+  if (!tellsAge) return true;
+  unsigned int age = 0;
+  glXQueryDrawable(fl_display, drawable, GLX_BACK_BUFFER_AGE_EXT, &age);
+  return age == 1;
+}
+
 bool IsSelfOrDescendant(HWND window, HWND ancestor) {
   for (WindowRecord* record = FindWindowRecord(window); record != nullptr; record = FindWindowRecord(record->parent)) {
     if (record->handle == ancestor) return true;
@@ -103,7 +136,23 @@ Colormap GlColormap() { return Gl().colormap; }
 
 void DrawableCreated(HWND window) {
   GlState& gl = Gl();
-  if (gl.current != nullptr && WindowOfDc(gl.currentDc) == window) BindCurrent(DrawableOf(window));
+  Window drawable = DrawableOf(window);
+  // As a desktop compositor does on Windows, the X server keeps the picture and shows it again where a
+  // window over it goes away; without a compositing manager, X would otherwise leave that part unpainted.
+  if (drawable != 0 && ServerKeepsPictures()) {
+    XCompositeRedirectWindow(fl_display, drawable, CompositeRedirectAutomatic);
+  }
+  if (gl.current != nullptr && WindowOfDc(gl.currentDc) == window) BindCurrent(drawable);
+}
+
+void ShowLastFrameAgain(HWND window) {
+  GlState& gl = Gl();
+  if (ServerKeepsPictures() || gl.current == nullptr || WindowOfDc(gl.currentDc) != window ||
+      gl.lastPresented != window) {
+    return;
+  }
+  Window drawable = DrawableOf(window);
+  if (drawable != 0 && BackBufferHoldsLastFrame(drawable)) glXSwapBuffers(fl_display, drawable);
 }
 
 void DrawableDestroying(HWND window) {
@@ -208,5 +257,6 @@ BOOL SwapBuffers(HDC dc) {
   Window drawable = DrawableOf(WindowOfDc(dc));
   if (drawable == 0) return FALSE;
   glXSwapBuffers(fl_display, drawable);
+  Gl().lastPresented = WindowOfDc(dc);
   return TRUE;
 }

@@ -200,7 +200,12 @@ void LayerWindow::draw() {
     Fl_Window::draw();  // the menu bar and the client area
     return;
   }
-  if (record != nullptr && record->pixelFormat != 0) return;  // OpenGL draws here, when the program asks
+  if (record != nullptr && record->pixelFormat != 0) {
+    // OpenGL draws here, when the program asks; X lost (part of) the picture, as when a window over it went
+    // away while the server keeps no pictures: the window gets WM_PAINT.
+    PostPaint(record->handle);
+    return;
+  }
   Fl_Window::draw();
   if (record != nullptr && record->kind == WindowKind::Child && !record->text.empty()) {
     fl_font(FL_HELVETICA, 12);

@@ -207,6 +207,13 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return TRUE;
 }
 
+void PostPaint(HWND window) {
+  for (const MSG& queued : Platform().queue) {
+    if (queued.hwnd == window && queued.message == WM_PAINT) return;
+  }
+  PostMessageA(window, WM_PAINT, 0, 0);
+}
+
 void PostQuitMessage(int exitCode) {
   PlatformState& state = Platform();
   state.quitPosted = true;
@@ -217,6 +224,7 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
   (void)wParam;
   (void)lParam;
   if (message == WM_CLOSE) DestroyWindow(window);
+  if (message == WM_PAINT) ShowLastFrameAgain(window);
   return 0;
 }
 

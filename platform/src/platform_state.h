@@ -38,6 +38,7 @@ struct WindowClass {
   WNDPROC windowProc = nullptr;
   HINSTANCE instance = nullptr;
   HBRUSH background = nullptr;  // a system colour index + 1, as the program gives it
+  HICON icon = nullptr;         // what its top-level windows show in the title bar and task switcher
   std::string menuName;         // the menu its top-level windows get, when the resources hold one
 };
 
@@ -143,6 +144,11 @@ void RouteMouseEvent(Fl_Window* window, int event);
 // Called when a window's GL drawable appears or is about to disappear.
 void DrawableCreated(HWND window);
 void DrawableDestroying(HWND window);
+// Shows an OpenGL window's last frame again where the X server has lost it (a window over it went away and
+// the server does not keep pictures); its WM_PAINT's default handling.
+void ShowLastFrameAgain(HWND window);
+// Queues WM_PAINT for a window whose picture needs painting, unless one is queued already.
+void PostPaint(HWND window);
 
 bool IsWindowKind(WindowKind kind);
 // The top-level window a window belongs to (itself for a top-level one); null for none.

@@ -1,5 +1,6 @@
 // Window classes and windows: creation, placement, visibility, enabling, destruction and inspection.
 #include "platform_state.h"
+#include "resources.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Group.H>
@@ -250,6 +251,7 @@ WORD RegisterClassA(const WNDCLASSA* windowClass) {
   added.windowProc = windowClass->lpfnWndProc;
   added.instance = windowClass->hInstance;
   added.background = windowClass->hbrBackground;
+  added.icon = windowClass->hIcon;
   if (windowClass->lpszMenuName != nullptr && !IS_INTRESOURCE(windowClass->lpszMenuName)) {
     added.menuName = windowClass->lpszMenuName;
   }
@@ -296,6 +298,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     return nullptr;
   }
   SetTextOf(record, record.text.c_str(), false);
+  if (topLevel && registered != nullptr) GiveWindowIcon(static_cast<Fl_Window*>(record.widget), registered->icon);
   unsigned rgb = 0;
   if (registered != nullptr && SystemBrushColour(registered->background, &rgb)) {
     ClientWindow(record)->color(fl_rgb_color(static_cast<uchar>(rgb >> 16), static_cast<uchar>(rgb >> 8),

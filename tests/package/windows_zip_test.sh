@@ -31,10 +31,8 @@ for program in koravel koravel-export; do
   [ "$program" = koravel ] && viewer_resources=$resources
 done
 
-# The viewer carries an icon for Explorer, but none named "Koravel": its window class asks
-# for that name and must get no icon.
-grep -qE '^[0-9]+ 14 /\* RT_GROUP_ICON \*/' <<<"$viewer_resources" || fail "koravel.exe holds no numbered icon"
-grep -qiE '^"?KORAVEL"? (14|ICON)' <<<"$viewer_resources" && fail "koravel.exe holds an icon named Koravel"
+# The viewer carries its icon as resource 1, which Explorer shows and its window class loads.
+grep -qE '^1 14 /\* RT_GROUP_ICON \*/' <<<"$viewer_resources" || fail "koravel.exe holds no icon 1"
 
 cd "$folder" && expect_version "$version" wine ./koravel-export.exe
 finish
