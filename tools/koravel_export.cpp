@@ -295,8 +295,8 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line) {
     add("--threads", &line->threads, "N", "Threads to generate with (default: every core)", "Size");
     add("--range", &line->range, "LO,HI", "Scale heights and colours to LO .. HI instead of the height range", "Size");
     app.add_flag("--range-only", line->rangeOnly, "Print the whole terrain's height range and write nothing")->group("Size");
-    add("--heights", &line->heights, "FILE", "Heights: .png, .r16 or raw floats", "Files");
-    add("--water", &line->water, "FILE", "Water: .png or raw floats", "Files");
+    add("--heights", &line->heights, "FILE", "Heights: .png, .r16, or raw floats (.f32, .raw, .bin)", "Files");
+    add("--water", &line->water, "FILE", "Water: .png, or raw floats (.f32, .raw, .bin)", "Files");
     add("--colour", &line->colour, "FILE.png", "Colour map", "Files");
     add("--mesh", &line->mesh, "FILE", "Mesh: .obj or .glb", "Files");
     add("--render", &line->render, "FILE.png", "The viewer's picture of the terrain", "Files");

@@ -37,5 +37,14 @@ for program in "$root"/usr/bin/*; do
   done
 done
 
+# Debian's own checks: no error or warning from lintian, and a changelog whose newest entry is this version.
+if ! command -v lintian >/dev/null; then
+  fail "lintian is not installed (tools/install-packages.sh installs it)"
+elif ! report=$(lintian --fail-on error,warning "$deb" 2>&1); then
+  fail "lintian reports errors or warnings:"$'\n'"$report"
+fi
+logged=$(zcat "$root/usr/share/doc/koravel/changelog.gz" | dpkg-parsechangelog -l - -S Version 2>&1)
+[ "$logged" = "$version" ] || fail "the changelog's newest entry is '$logged', not $version"
+
 expect_version "$version" "$root/usr/bin/koravel-export"
 finish

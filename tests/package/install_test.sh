@@ -28,5 +28,17 @@ icon=$(field Icon)
 shape=$(identify -format '%m %wx%h' "$prefix/share/icons/hicolor/48x48/apps/$icon.png" 2>&1)
 [ "$shape" = "PNG 48x48" ] || fail "the entry's icon '$icon' has no 48 x 48 PNG: '$shape'"
 
+# Every file the installed README links to (by a relative path) is installed beside it.
+readme=$prefix/share/doc/koravel/README.md
+for link in $(grep -oE '\]\([^)#]+\)' "$readme" | sed -E 's/^\]\((.*)\)$/\1/' | grep -vE '^[a-z]+:'); do
+  [ -f "$(dirname "$readme")/$link" ] || fail "the installed README links $link, which is not installed"
+done
+
+# Both programs have a manual page that man renders without a warning.
+for page in koravel koravel-export; do
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "man warns about $page.1:"$'\n'"$warnings"
+done
+
 expect_version "$version" "$prefix/bin/koravel-export"
 finish

@@ -35,4 +35,14 @@ done
 grep -qE '^1 14 /\* RT_GROUP_ICON \*/' <<<"$viewer_resources" || fail "koravel.exe holds no icon 1"
 
 cd "$folder" && expect_version "$version" wine ./koravel-export.exe
+
+# README.txt is for Windows users: Windows' line ends, no Linux build steps, and every option
+# koravel-export.exe --help names.
+readme=README.txt
+[ "$(grep -c $'\r$' "$readme")" -eq "$(wc -l <"$readme")" ] || fail "README.txt has lines without CR LF"
+grep -nE 'tools/|apt-get|sudo|cmake' "$readme" && fail "README.txt speaks of building on Linux"
+grep -q "Koravel $version" "$readme" || fail "README.txt does not name version $version"
+for option in $(wine ./koravel-export.exe --help 2>&1 | grep -oE -- '--[a-z][a-z0-9-]*' | LC_ALL=C sort -u); do
+  grep -q -- "$option\b" "$readme" || fail "README.txt does not describe $option"
+done
 finish
