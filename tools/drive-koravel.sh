@@ -31,6 +31,7 @@ if [ -z "$window" ]; then
   exit 1
 fi
 sleep 0.5
+xprop -id "$window" _NET_WM_ICON 2>/dev/null | grep -q "Icon (48 x 48)" || fail "the window has no icon"
 
 # The window's client area on the screen (its one child X window, below the menu bar: "WxH+x+y  +absX+absY"),
 # the view inside it and the panel's controls.
