@@ -11,6 +11,8 @@ packages=(
   dpkg-dev file desktop-file-utils librsvg2-bin icoutils man-db
   libspng-dev libcli11-dev libz-mingw-w64-dev
   assimp-utils libtinygltf-dev
+  python3-dev pybind11-dev python3-numpy python3-pytest
+  python3-dask python3-distributed python3-zarr python3-xarray
 )
 
 missing=()

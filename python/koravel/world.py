@@ -25,7 +25,7 @@ from koravel.terrain import MAX_FIELD_SIDE, Terrain
 DEFAULT_CHUNK = 4096
 MANIFEST = "world.json"
 FORMATS = ("zarr", "png", "r16")
-_MANIFEST_INTERVAL = 2.0  # seconds between saves of the manifest while a build runs
+_MANIFEST_SHARE = 0.05  # at most this share of the build's time goes to saving the manifest
 
 
 class WorldError(Exception):
@@ -347,7 +347,9 @@ def build(terrain, folder, output="zarr", chunk=DEFAULT_CHUNK, client=None, thre
     try:
         from distributed import as_completed
 
-        saved = time.monotonic()
+        # The manifest is saved as chunks come in, as often as a small share of the time allows:
+        # after every chunk for small worlds, every few seconds for the largest.
+        saved, cost = time.monotonic(), 0.0
         with _progress_display(futures, show_progress):
             for _, entry in as_completed(futures, with_results=True):
                 if entry.pop("kept"):
@@ -355,9 +357,11 @@ def build(terrain, folder, output="zarr", chunk=DEFAULT_CHUNK, client=None, thre
                 else:
                     written += 1
                 done[tuple(entry["index"])] = entry
-                if time.monotonic() - saved >= _MANIFEST_INTERVAL:
+                if time.monotonic() - saved >= cost / _MANIFEST_SHARE:
+                    start = time.monotonic()
                     _save_manifest(folder, dict(manifest, tiles=sorted(done.values(), key=_order)))
                     saved = time.monotonic()
+                    cost = saved - start
     finally:
         # Whatever happened, the manifest keeps every chunk known to be complete.
         _save_manifest(folder, dict(manifest, tiles=sorted(done.values(), key=_order)))

@@ -151,11 +151,30 @@ def _client(scheduler, workers):
     return Client(cluster)
 
 
+def _joined(parser, argv):
+    """argv with each option that takes a value joined to it (--range=-3,5), so that a value may begin with
+    '-'; an option's name is never taken for a value."""
+    takes_value = {name for action in parser._actions if action.nargs is None and action.option_strings
+                   for name in action.option_strings}
+    joined, at = [], 0
+    while at < len(argv):
+        if argv[at] in takes_value and at + 1 < len(argv):
+            if argv[at + 1].startswith("--"):
+                raise UsageError(f"{argv[at]} needs a value; '{argv[at + 1]}' is an option, not a value")
+            joined.append(f"{argv[at]}={argv[at + 1]}")
+            at += 2
+        else:
+            joined.append(argv[at])
+            at += 1
+    return joined
+
+
 def main(argv=None):
     """Runs koravel-world with argv (default: the command line); returns its exit code."""
     parser = _parser()
     parser.error = lambda message: (_ for _ in ()).throw(UsageError(message))
     try:
+        argv = _joined(parser, sys.argv[1:] if argv is None else list(argv))
         request = _read(parser.parse_args(argv))
     except UsageError as error:
         print(f"{PROGRAM}: {error}\nusage: {PROGRAM} [options]; {PROGRAM} --help lists them", file=sys.stderr)
