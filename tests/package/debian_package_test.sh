@@ -38,4 +38,7 @@ for program in "$root"/usr/bin/*; do
 done
 
 expect_version "$version" "$root/usr/bin/koravel-export"
+# The Python module as the package holds it, imported by Debian's python3.
+module=$(PYTHONPATH="$root/usr/lib/python3/dist-packages" /usr/bin/python3 -c 'import koravel; print(koravel.__version__)' 2>&1)
+[ "$module" = "$version" ] || fail "the package's Python module does not import: $module"
 finish
