@@ -284,19 +284,9 @@ def _prepare_zarr(folder, terrain, chunk, identity, world_range):
     return group
 
 
-def build(terrain, folder, output="zarr", chunk=DEFAULT_CHUNK, client=None, threads=1, scale_range=None,
-          show_progress=False):
-    """Builds the terrain's world in folder, chunk by chunk on a Dask cluster (client, or the default one).
-
-    output "zarr": a Zarr group with the float32 arrays heights (and water with a
-    river) of shape (depth, width), the coordinates x and z, and the settings and
-    range in its attributes, readable by xarray. output "png" or "r16": a file per
-    chunk (heights_xC_zR.png or .r16, and water_xC_zR.png with a river), all
-    scaled to the world's range: scale_range (low, high), or found first in one
-    pass over the chunks. world.json lists the settings, the range and each
-    chunk's rectangle, files and SHA-256. A rerun skips the chunks already there.
-    Returns {"range": (low, high), "chunks": n, "written": n, "kept": n}.
-    """
+def check_build(terrain, folder, output="zarr", chunk=DEFAULT_CHUNK, scale_range=None):
+    """Checks a build before it starts: ValueError for a bad argument, WorldError for a folder that holds
+    something else than this world. Returns (chunk, scale_range, manifest found in folder or None)."""
     if not isinstance(terrain, Terrain):
         raise ValueError(f"terrain: a koravel.Terrain, not {terrain!r}")
     if output not in FORMATS:
@@ -323,6 +313,25 @@ def build(terrain, folder, output="zarr", chunk=DEFAULT_CHUNK, client=None, thre
     if manifest is not None and scale_range is not None and manifest.get("range") not in (None, list(scale_range)):
         raise WorldError(f"{folder} holds this world scaled to the range {manifest['range']}, not {list(scale_range)}:"
                          " build it in another folder, or remove that one")
+    return chunk, scale_range, manifest
+
+
+def build(terrain, folder, output="zarr", chunk=DEFAULT_CHUNK, client=None, threads=1, scale_range=None,
+          show_progress=False):
+    """Builds the terrain's world in folder, chunk by chunk on a Dask cluster (client, or the default one).
+
+    output "zarr": a Zarr group with the float32 arrays heights (and water with a
+    river) of shape (depth, width), the coordinates x and z, and the settings and
+    range in its attributes, readable by xarray. output "png" or "r16": a file per
+    chunk (heights_xC_zR.png or .r16, and water_xC_zR.png with a river), all
+    scaled to the world's range: scale_range (low, high), or found first in one
+    pass over the chunks. world.json lists the settings, the range and each
+    chunk's rectangle, files and SHA-256. A rerun skips the chunks already there.
+    Returns {"range": (low, high), "chunks": n, "written": n, "kept": n}.
+    """
+    chunk, scale_range, manifest = check_build(terrain, folder, output, chunk, scale_range)
+    folder = os.fspath(folder)
+    identity = _identity(terrain, chunk, output)
     os.makedirs(folder, exist_ok=True)
     client = client if client is not None else _default_client()
 

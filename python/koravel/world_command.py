@@ -84,6 +84,8 @@ def _parser():
     cluster = parser.add_argument_group("cluster")
     cluster.add_argument("--scheduler", metavar="ADDRESS",
                          help="a Dask scheduler, tcp://HOST:PORT (default: a local cluster)")
+    cluster.add_argument("--scheduler-file", metavar="FILE",
+                         help="the file that dask scheduler --scheduler-file writes, naming its address")
     cluster.add_argument("--workers", metavar="N", help="worker processes of the local cluster (default: one a core)")
     cluster.add_argument("--threads", metavar="N", help="engine threads per chunk (default 1)")
     return parser
@@ -104,7 +106,9 @@ def _read(arguments):
         raise UsageError("give one output: --zarr DIR or --tiles DIR")
     if a.zarr is not None and (a.format is not None or a.range is not None):
         raise UsageError("--format and --range go with --tiles")
-    if a.scheduler is not None and a.workers is not None:
+    if a.scheduler is not None and a.scheduler_file is not None:
+        raise UsageError("--scheduler and --scheduler-file both name a scheduler: give one")
+    if (a.scheduler is not None or a.scheduler_file is not None) and a.workers is not None:
         raise UsageError("--workers sets up a local cluster; --scheduler names another")
     whole32 = "a 32-bit whole number"
     settings = {
@@ -137,15 +141,18 @@ def _read(arguments):
         "threads": _whole("--threads", a.threads, 1, 1024, "a count of 1 to 1024") or 1,
         "scale_range": scale,
         "scheduler": a.scheduler,
+        "scheduler_file": a.scheduler_file,
         "workers": _whole("--workers", a.workers, 1, 1024, "a count of 1 to 1024"),
     }
 
 
-def _client(scheduler, workers):
+def _client(scheduler, scheduler_file, workers):
     from distributed import Client, LocalCluster
 
     if scheduler is not None:
         return Client(scheduler, timeout="30s")
+    if scheduler_file is not None:
+        return Client(scheduler_file=scheduler_file, timeout="60s")
     cluster = LocalCluster(n_workers=workers or os.cpu_count() or 1, threads_per_worker=1, processes=True,
                            dashboard_address=None, silence_logs=logging.ERROR)
     return Client(cluster)
@@ -181,9 +188,11 @@ def main(argv=None):
         return 2
     client = None
     try:
-        client = _client(request.pop("scheduler"), request.pop("workers"))
+        world.check_build(request["terrain"], request["folder"], request["output"], request["chunk"],
+                          request["scale_range"])
+        client = _client(request.pop("scheduler"), request.pop("scheduler_file"), request.pop("workers"))
         summary = world.build(client=client, show_progress=sys.stderr.isatty(), **request)
-    except world.WorldError as error:
+    except (world.WorldError, ValueError) as error:
         print(f"{PROGRAM}: {error}", file=sys.stderr)
         return 2
     except KeyboardInterrupt:

@@ -55,6 +55,38 @@ def test_a_block_of_the_largest_world_with_its_river(tmp_path, export_tool):
     assert block.tobytes() == (tmp_path / "w.f32").read_bytes()
 
 
+USAGE_ERRORS = [
+    (["--zarr", "w"], "give the world's size"),
+    (["--size", "0", "--zarr", "w"], "--size: '0' is not a side of 1 to 1048576"),
+    (["--size", "8", "--width", "8", "--zarr", "w"], "--size sets both"),
+    (["--size", "8"], "give one output"),
+    (["--size", "8", "--zarr", "w", "--tiles", "t"], "give one output"),
+    (["--size", "8", "--zarr", "w", "--format", "r16"], "--format and --range go with --tiles"),
+    (["--size", "8", "--tiles", "t", "--format", "tif"], "invalid choice"),
+    (["--size", "8", "--tiles", "t", "--range", "5,-1"], "--range: '5,-1' is not LO,HI"),
+    (["--size", "8", "--tiles", "t", "--range", "--chunk"], "--range needs a value"),
+    (["--size", "8", "--chunk", "16385", "--zarr", "w"], "--chunk: '16385'"),
+    (["--size", "8", "--init-freq", "5000", "--zarr", "w"], "--init-freq: "),
+    (["--size", "8", "--height", "nan", "--zarr", "w"], "--height: 'nan' is not a decimal number"),
+    (["--size", "8", "--zarr", "w", "--scheduler", "tcp://127.0.0.1:1", "--workers", "2"], "--workers"),
+    (["--size", "8", "--zarr", "full"], "is not empty and holds no world.json"),
+    (["--size", "8", "--zarr", "other"], "holds another world"),
+]
+
+
+@pytest.mark.parametrize("options,message", USAGE_ERRORS, ids=[" ".join(o) for o, _ in USAGE_ERRORS])
+def test_command_line_refusals(tmp_path, monkeypatch, options, message):
+    monkeypatch.chdir(tmp_path)
+    (tmp_path / "full").mkdir()
+    (tmp_path / "full" / "mine.txt").write_text("mine")
+    (tmp_path / "other").mkdir()
+    (tmp_path / "other" / "world.json").write_text(json.dumps({"terrain": {"width": 9}, "chunk": 4096}))
+    done = koravel_world(*options)
+    assert done.returncode == 2 and message in done.stderr, done.stderr
+    assert sorted(os.listdir(tmp_path)) == ["full", "other"]
+    assert os.listdir(tmp_path / "full") == ["mine.txt"]
+
+
 # ---------------------------------------------------------------- on a cluster
 
 @pytest.fixture(scope="module")
@@ -83,7 +115,7 @@ def cluster(tmp_path_factory):
 
     with Client(address, timeout="60s") as client:
         client.wait_for_workers(2, timeout=120)
-    yield address, workers
+    yield address, workers, address_file
     for process in started:
         if process.poll() is None:
             os.killpg(process.pid, signal.SIGTERM)
@@ -120,7 +152,7 @@ def listed_tiles(folder):
 
 
 def test_zarr_world_equals_the_whole_terrain(cluster, whole, tmp_path):
-    address, _ = cluster
+    address, *_ = cluster
     heights, _, printed = whole
     done = koravel_world("--scheduler", address, "--size", SIDE, "--chunk", CHUNK, "--zarr", tmp_path / "w.zarr")
     assert done.returncode == 0, done.stderr
@@ -138,7 +170,7 @@ def test_zarr_world_equals_the_whole_terrain(cluster, whole, tmp_path):
 
 
 def test_tiles_stitched_equal_the_whole_terrain(cluster, whole, export_tool, tmp_path):
-    address, _ = cluster
+    address, *_ = cluster
     _, whole_r16, printed = whole
     folder = tmp_path / "tiles"
     done = koravel_world("--scheduler", address, "--size", SIDE, "--chunk", CHUNK, "--tiles", folder,
@@ -157,9 +189,9 @@ def test_tiles_stitched_equal_the_whole_terrain(cluster, whole, export_tool, tmp
 
 
 def test_png_tiles_are_koravel_exports_with_the_worlds_range(cluster, export_tool, tmp_path):
-    address, _ = cluster
+    *_, address_file = cluster
     folder = tmp_path / "png"
-    done = koravel_world("--scheduler", address, "--river", "--seed", 4, "--width", 4096, "--depth", 3000,
+    done = koravel_world("--scheduler-file", address_file, "--river", "--seed", 4, "--width", 4096, "--depth", 3000,
                          "--chunk", CHUNK, "--tiles", folder)
     assert done.returncode == 0, done.stderr
     printed = export_tool("--river", "--seed", 4, "--width", 4096, "--depth", 3000, "--range-only")
@@ -182,7 +214,7 @@ def wait_for_tiles(folder, process, count):
 
 
 def test_a_rerun_after_an_interruption_writes_only_the_missing_chunks(cluster, whole, tmp_path):
-    address, _ = cluster
+    address, *_ = cluster
     _, whole_r16, printed = whole
     folder = tmp_path / "tiles"
     low, high = printed.split()[1::2]
@@ -213,7 +245,7 @@ def test_a_rerun_after_an_interruption_writes_only_the_missing_chunks(cluster, w
 
 
 def test_a_killed_worker_loses_nothing(cluster, whole, tmp_path):
-    address, workers = cluster
+    address, workers, _ = cluster
     heights, _, printed = whole
     folder = tmp_path / "w.zarr"
     build = koravel_world("--scheduler", address, "--size", SIDE, "--chunk", 1024, "--zarr", folder, wait=False)
