@@ -23,6 +23,8 @@ namespace {
 constexpr uint32_t kFirstSettingsSize = 32;
 static_assert(sizeof(koravel_settings) == kFirstSettingsSize, "a new field needs a new size rule");
 static_assert(sizeof(koravel_rect) == 32, "koravel_rect is part of the ABI");
+static_assert(KORAVEL_MAX_TERRAIN_SIDE == kMaxTerrainSide && KORAVEL_MAX_FIELD_SIDE == kMaxFieldSide,
+              "the header's limits are the engine's");
 
 constexpr int32_t kMaxThreads = 1024;
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
