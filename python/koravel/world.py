@@ -261,7 +261,7 @@ def _progress_display(futures, shown):
     try:
         yield
     finally:
-        thread.join(timeout=5)
+        thread.join(timeout=1)
 
 
 def _prepare_zarr(folder, terrain, chunk, identity, world_range):

@@ -156,7 +156,7 @@ def test_zarr_world_equals_the_whole_terrain(cluster, whole, tmp_path):
     heights, _, printed = whole
     done = koravel_world("--scheduler", address, "--size", SIDE, "--chunk", CHUNK, "--zarr", tmp_path / "w.zarr")
     assert done.returncode == 0, done.stderr
-    assert done.stdout == printed + f"chunks 16 written 16 kept 0\n"
+    assert done.stdout == printed + "chunks 16 written 16 kept 0\n"
     group = zarr.open_group(str(tmp_path / "w.zarr"), mode="r")
     assert group["heights"].chunks == (CHUNK, CHUNK)
     assert same_bits(group["heights"][:], heights)
