@@ -50,6 +50,10 @@ koravel_settings Record(const Settings& s) {
 
 // Ctrl+C while the engine works: the C interface's progress callback runs on the
 // calling thread, which takes the GIL back for a moment to let Python see signals.
+// Calls of fewer samples, over in a fraction of a second, run without it (and the
+// thread it takes): Python sees Ctrl+C as soon as they return.
+constexpr uint64_t kWatchedSamples = uint64_t{1} << 25;
+
 struct SignalWatch {
   bool interrupted = false;
 };
@@ -119,8 +123,8 @@ py::tuple Generate(const Settings& settings, int64_t width, int64_t depth, const
   koravel_status status;
   {
     py::gil_scoped_release released;
-    status = koravel_generate(&record, width, depth, &rect, heightsOut, waterOut, floats, threads, WatchSignals,
-                              &watch);
+    const koravel_progress_fn progress = floats >= kWatchedSamples ? WatchSignals : nullptr;
+    status = koravel_generate(&record, width, depth, &rect, heightsOut, waterOut, floats, threads, progress, &watch);
   }
   Raise(status, watch);
   return py::make_tuple(heights, water);
@@ -133,7 +137,9 @@ py::tuple HeightRange(const Settings& settings, int64_t width, int64_t depth, in
   koravel_status status;
   {
     py::gil_scoped_release released;
-    status = koravel_height_range(&record, width, depth, threads, WatchSignals, &watch, &low, &high);
+    const uint64_t samples = static_cast<uint64_t>(width) * static_cast<uint64_t>(depth);
+    const koravel_progress_fn progress = samples >= kWatchedSamples ? WatchSignals : nullptr;
+    status = koravel_height_range(&record, width, depth, threads, progress, &watch, &low, &high);
   }
   Raise(status, watch);
   return py::make_tuple(low, high);

@@ -46,22 +46,32 @@ def main():
     side = arguments.size
     generate, settings = c_interface(arguments.library)
     terrain = koravel.Terrain(width=side, depth=side)
-    print(f"{side} x {side} default terrain, {arguments.runs} runs each, alternating")
+    print(f"{side} x {side} default terrain, {arguments.runs} runs each, alternating which goes first")
     for threads in (0, 1):
         c_times, python_times, c_cpu, python_cpu = [], [], [], []
-        for _ in range(arguments.runs):
-            start, cpu = time.perf_counter(), time.process_time()
+
+        def through_c():
             buffer = np.empty((side, side), dtype=np.float32)
             status = generate(ctypes.byref(settings), side, side, None, buffer.ctypes.data, None, buffer.size,
                               threads, None, None)
-            c_times.append(time.perf_counter() - start)
-            c_cpu.append(time.process_time() - cpu)
             assert status == 0, status
-            start, cpu = time.perf_counter(), time.process_time()
-            heights = terrain.heights(threads=threads or None)
-            python_times.append(time.perf_counter() - start)
-            python_cpu.append(time.process_time() - cpu)
-            assert heights.tobytes() == buffer.tobytes()
+            return buffer
+
+        def through_python():
+            return terrain.heights(threads=threads or None)
+
+        # Each run calls both, in turn first, and drops each result before the next call.
+        for run in range(arguments.runs):
+            order = ((through_c, c_times, c_cpu), (through_python, python_times, python_cpu))
+            digests = []
+            for call, times, cpus in order if run % 2 == 0 else order[::-1]:
+                start, cpu = time.perf_counter(), time.process_time()
+                result = call()
+                times.append(time.perf_counter() - start)
+                cpus.append(time.process_time() - cpu)
+                digests.append(hash(result.tobytes()))
+                del result
+            assert digests[0] == digests[1]
         label = "every core" if threads == 0 else "1 thread"
         for name, pick, c_values, python_values in (("median", statistics.median, c_times, python_times),
                                                      ("fastest", min, c_times, python_times),
