@@ -253,7 +253,7 @@ file(MAKE_DIRECTORY ${WORK}/refused)
 set(r ${WORK}/refused)
 file(WRITE ${r}/blocker "a file, not a folder")
 file(WRITE ${r}/h.png "old")
-foreach(case "2|16384|--size;16385"
+foreach(case "2|16384 samples a side.*koravel-world|--size;16385"
              "2|inside the 100 x 100|--tile;90,0,20,10"
              "2|4 GiB|--size;9000;--mesh;${r}/m.glb"
              "2|2 x 2|--width;1;--mesh;${r}/m.obj"

@@ -6,15 +6,19 @@ cd "${1:-$(dirname "$0")/..}"
 
 # The floors from the ground up. A file may include its own folder and any folder on a lower
 # floor, never a higher one nor another folder on its own floor. tests/ and tools/ stand on top.
+# koravel/ is the C library's public header folder (include/koravel/), as its users include it.
 floors='
 platform 0
 terrain 0
+koravel 1
 state 1
 render 2
 platform/offscreen 3
 export 4
+library 5
 panel 5
 app 6
+python 6
 '
 
 folders=$(for folder in $(echo "$floors" | awk 'NF { print $1 }' | grep -v /); do

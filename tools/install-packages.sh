@@ -12,6 +12,8 @@ packages=(
   libspng-dev libcli11-dev libz-mingw-w64-dev
   assimp-utils libtinygltf-dev
   libxcomposite-dev openbox lintian
+  python3-dev pybind11-dev python3-numpy python3-pytest
+  python3-dask python3-distributed python3-zarr python3-xarray
 )
 
 missing=()

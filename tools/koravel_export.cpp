@@ -204,7 +204,11 @@ int ReadRequest(const CommandLine& line, ExportRequest* request, bool* rangeOnly
   }
   char message[256];
   if (!CheckTerrainRect(request->terrainWidth, request->terrainDepth, request->rect, message, sizeof message)) {
-    return UsageError(std::string(line.tile.empty() ? "--width/--depth" : "--tile") + ": " + message);
+    std::string text = std::string(line.tile.empty() ? "--width/--depth" : "--tile") + ": " + message;
+    if (line.tile.empty() && (request->terrainWidth > kMaxFieldSide || request->terrainDepth > kMaxFieldSide)) {
+      text += " (--tile), or build the whole world in chunks with koravel-world";
+    }
+    return UsageError(text);
   }
   if (!line.threads.empty()) {
     int64_t threads = 0;

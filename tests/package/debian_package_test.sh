@@ -47,4 +47,7 @@ logged=$(zcat "$root/usr/share/doc/koravel/changelog.gz" | dpkg-parsechangelog -
 [ "$logged" = "$version" ] || fail "the changelog's newest entry is '$logged', not $version"
 
 expect_version "$version" "$root/usr/bin/koravel-export"
+# The Python module as the package holds it, imported by Debian's python3.
+module=$(PYTHONPATH="$root/usr/lib/python3/dist-packages" /usr/bin/python3 -c 'import koravel; print(koravel.__version__)' 2>&1)
+[ "$module" = "$version" ] || fail "the package's Python module does not import: $module"
 finish

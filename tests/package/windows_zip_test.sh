@@ -12,7 +12,8 @@ pack ZIP "$build" "$work" "$name.zip"
 mkdir -p "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "../$name.zip") || fail "the zip does not unpack"
 folder=$work/unpacked/$name
-expect_same_lines "the zip's files" "$(printf '%s\n' LICENSE.txt README.txt koravel-export.exe koravel.exe)" \
+expect_same_lines "the zip's files" \
+  "$(printf '%s\n' LICENSE.txt README.txt include/koravel/koravel.h koravel-export.exe koravel.dll koravel.exe lib/koravel.lib)" \
   "$(cd "$work/unpacked" && find . -type f -printf '%P\n' | LC_ALL=C sort | sed "s|^$name/||")"
 
 # Only DLLs that every Windows has (the runtimes are linked into the programs), and the version
@@ -33,6 +34,18 @@ done
 
 # The viewer carries its icon as resource 1, which Explorer shows and its window class loads.
 grep -qE '^1 14 /\* RT_GROUP_ICON \*/' <<<"$viewer_resources" || fail "koravel.exe holds no icon 1"
+
+# The C library: system DLLs only, and the C interface's functions exported, its import library naming them.
+for dll in $(x86_64-w64-mingw32-objdump -p "$folder/koravel.dll" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
+  grep -qiE "$system_dlls" <<<"$dll" || fail "koravel.dll imports $dll, which Windows does not have"
+done
+exports=$(x86_64-w64-mingw32-objdump -p "$folder/koravel.dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+  sed -n 's/^[[:space:]]*\[ *[0-9]*\] //p' | LC_ALL=C sort)
+expected=$(grep -oE '^KORAVEL_API [^(]*\(' "$here/../../include/koravel/koravel.h" | grep -oE 'koravel_[a-z_]+\($' |
+  tr -d '(' | LC_ALL=C sort)
+expect_same_lines "koravel.dll's exports" "$expected" "$exports"
+x86_64-w64-mingw32-nm "$folder/lib/koravel.lib" | grep -q ' T koravel_generate$' ||
+  fail "lib/koravel.lib does not import koravel_generate"
 
 cd "$folder" && expect_version "$version" wine ./koravel-export.exe
 
