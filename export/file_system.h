@@ -81,8 +81,12 @@ std::string NameOf(const std::string& path);
 std::string SiblingPath(const std::string& path, const std::string& name);
 
 // Runs onSignal(signal) at TERM, HUP and INT whose handling is still the system's default (a
-// program started to ignore them keeps ignoring them). POSIX only; elsewhere it does nothing.
+// program started to ignore them keeps ignoring them); a call blocked meanwhile returns at once.
+// On Windows: Ctrl+C, Ctrl+Break and TERM.
 void CatchEndingSignals(void (*onSignal)(int));
+
+// A reader that goes away makes writes fail (EPIPE) instead of ending the process.
+void IgnoreBrokenPipes();
 
 // Ends the process by signal as the system's default handling would.
 void EndBySignal(int signal);

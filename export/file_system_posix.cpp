@@ -310,6 +310,13 @@ void CatchEndingSignals(void (*onSignal)(int)) {
   }
 }
 
+void IgnoreBrokenPipes() {
+  struct sigaction action = {};
+  action.sa_handler = SIG_IGN;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGPIPE, &action, nullptr);
+}
+
 void EndBySignal(int signal) {
   struct sigaction action = {};
   action.sa_handler = SIG_DFL;

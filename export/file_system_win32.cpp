@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <cwctype>
 #include <string>
@@ -267,6 +268,12 @@ void RemoveFileNow(const char* path) {
   if (MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, 4096) > 0) DeleteFileW(wide);
 }
 
-void CatchEndingSignals(void (*)(int)) {}
+void CatchEndingSignals(void (*onSignal)(int)) {
+  for (int signal : {SIGINT, SIGBREAK, SIGTERM}) {
+    if (std::signal(signal, onSignal) == SIG_IGN) std::signal(signal, SIG_IGN);
+  }
+}
+
+void IgnoreBrokenPipes() {}
 
 void EndBySignal(int signal) { ExitProcess(128 + static_cast<UINT>(signal)); }
