@@ -204,7 +204,7 @@ bool CommitOutputFiles(OutputFile* files, size_t count, std::string* message) {
   std::vector<std::string> backups(count);
   std::vector<bool> movedAside(count, false), renamed(count, false);
   size_t failedAt = count;
-  std::string reason;
+  std::string reason, kept;
   // Every target checked, and every old file given a second name, before the first rename.
   for (size_t i = 0; i < count && failedAt == count; ++i) {
     OutputFile& file = files[i];
@@ -242,8 +242,14 @@ bool CommitOutputFiles(OutputFile* files, size_t count, std::string* message) {
       break;
     }
     if (!RenameFile(file.temporaryPath, file.target.filePath, &reason)) {
-      if (movedAside[i]) RenameFile(backups[i], file.target.filePath, &reason);
-      backups[i].clear();
+      // The old file goes back where it was moved from; a second name is simply removed below.
+      std::string ignored;
+      if (movedAside[i]) {
+        if (!RenameFile(backups[i], file.target.filePath, &ignored)) {
+          kept += "; its old contents are in " + backups[i];
+        }
+        backups[i].clear();
+      }
       failedAt = i;
       break;
     }
@@ -252,7 +258,7 @@ bool CommitOutputFiles(OutputFile* files, size_t count, std::string* message) {
     FreeSlot(&file.slot);
   }
   // A rename failed: the files already replaced get their old contents back (or go, if they were new).
-  std::string unrestored;
+  std::string unrestored = kept;
   if (failedAt < count) {
     for (size_t j = 0; j < count; ++j) {
       if (!renamed[j]) continue;
