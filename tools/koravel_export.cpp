@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "export/export_control.h"
@@ -24,8 +25,12 @@
 #ifdef KORAVEL_EXPORT_PICTURES
 #include "export/picture.h"
 static const PictureWriter kPictureWriter = WriteTerrainPicture;
+static bool PictureMemoryAvailable(const ExportRequest& request, std::string* message) {
+  return CheckPictureMemory(request, message);
+}
 #else
 static const PictureWriter kPictureWriter = nullptr;
+static bool PictureMemoryAvailable(const ExportRequest&, std::string*) { return true; }
 #endif
 
 namespace {
@@ -434,13 +439,24 @@ int main(int argc, char** argv) {
   const int read = ReadRequest(line, &request, &rangeOnly);
   if (read != 0) return read;
   request.threads = request.threads > 0 ? request.threads : static_cast<int>(std::thread::hardware_concurrency());
+  // A picture's memory is known before the terrain is made: refused up front when it cannot be had.
+  std::string memoryMessage;
+  if (!request.picturePath.empty() && !PictureMemoryAvailable(request, &memoryMessage)) {
+    fprintf(stderr, "%s: %s\n", kProgram, memoryMessage.c_str());
+    return 1;
+  }
 
   ExportControl control;
   interruptible = &control;
   CatchEndingSignals(OnInterrupt);
   IgnoreBrokenPipes();
   std::atomic<bool> finished{false};
-  std::thread progress(WatchRun, &control, &finished, StandardErrorIsTerminal());
+  std::thread progress;
+  try {
+    progress = std::thread(WatchRun, &control, &finished, StandardErrorIsTerminal());
+  } catch (const std::system_error&) {
+    // No thread to be had (little memory): the run goes on unwatched.
+  }
   ExportOutcome outcome;
   const bool done = rangeOnly ? FindWholeTerrainRange(request, &control, &outcome)
                               : RunExport(request, &control, kPictureWriter, &outcome);
