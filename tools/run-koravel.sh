@@ -7,7 +7,7 @@ tools/install-packages.sh
 mkdir -p build
 cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo >build/linux.configure.log 2>&1 ||
   { cat build/linux.configure.log; exit 1; }
-cmake --build build/linux -j "$(nproc 2>/dev/null || echo 2)" --target koravel panel-geometry close-window
+cmake --build build/linux -j "$(nproc 2>/dev/null || echo 2)" --target koravel koravel-unattended panel-geometry close-window
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec build/linux/app/koravel
