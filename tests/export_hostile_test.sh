@@ -111,6 +111,15 @@ wait_for() {  # wait_for GLOB: up to 10 s for a file to appear
   done
   return 1
 }
+handling_signals() {  # handling_signals PID: up to 10 s for the run to ignore SIGPIPE, its signals then set up
+  local i ignored
+  for i in $(seq 200); do
+    ignored=$(awk '/^SigIgn:/ {print $2}' "/proc/$1/status" 2>/dev/null)
+    [ -n "$ignored" ] && (((16#$ignored >> 12) & 1)) && return 0
+    sleep 0.05
+  done
+  return 1
+}
 for signal in INT TERM HUP PIPE; do
   code=$(signal_code "$signal")
   for phase in start middle renames; do
@@ -124,7 +133,7 @@ for signal in INT TERM HUP PIPE; do
       start)
         (cd "$dir" && exec "$tool" --size 1500 --heights a.png --water b.png >/dev/null 2>err) &
         pid=$!
-        sleep 0.3
+        handling_signals "$pid" || fail "$signal $phase: the run did not take up its signals"
         ;;
       middle)
         # b goes to a pipe whose reader waits: the run stalls writing it, a.png complete under its temporary name.
@@ -176,6 +185,7 @@ mkdir -p "$dir"
 mkfifo "$dir/pipe"
 (cd "$dir" && exec "$tool" --heights pipe 2>/dev/null) &
 pid=$!
+handling_signals "$pid" || fail "the run waiting for a pipe did not take up its signals"
 sleep 0.3
 sent=$(date +%s%N)
 kill -INT "$pid"
