@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "app/app_state.h"
 #include "app/export_dialog.h"
-#include "app/message_box.h"
 #include "app/save_picture.h"
 #include "koravel_version.h"
+#include "state/app_state.h"
+#include "state/message_box.h"
 
 const char kControlsText[] =
     "Over the view:\n"

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/export_choices.h"
 #include "app/export_worker.h"
 #include "app/file_chooser.h"
-#include "app/message_box.h"
 #include "export/output_file.h"
 #include "platform/utf8/utf8_text.h"
+#include "state/app_state.h"
+#include "state/message_box.h"
 
 // The dialog's choices, kept for the next time it opens, and the export running now.
 struct ExportDialogState {

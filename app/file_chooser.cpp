@@ -1,7 +1,7 @@
 // The one door through which the program asks where to save a file.
 #include "app/file_chooser.h"
 
-#include "app/message_box.h"
+#include "state/message_box.h"
 #include "export/output_file.h"
 #include "platform/utf8/utf8_text.h"
 

@@ -3,9 +3,9 @@
 
 #include <cstdio>
 
-#include "app/app_state.h"
 #include "panel/config_panel.h"
 #include "render/frame.h"
+#include "state/app_state.h"
 
 // 72 frames, 1000 ms in a second: frames per second from the run's milliseconds.
 constexpr double kFramesTimesMsPerSecond = 72000.0;

@@ -3,10 +3,10 @@
 
 #include <GL/gl.h>
 
-#include "app/app_state.h"
 #include "app/commands.h"
 #include "app/export_dialog.h"
 #include "render/frame.h"
+#include "state/app_state.h"
 
 // The panel takes the right 152 pixels; the view fills the rest inside a 1-pixel margin.
 constexpr int32_t kPanelWidth = 150;

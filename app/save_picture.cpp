@@ -10,13 +10,13 @@
 #include <cstring>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/file_chooser.h"
-#include "app/message_box.h"
 #include "export/export_job.h"
 #include "export/output_file.h"
 #include "export/png_writer.h"
 #include "render/frame.h"
+#include "state/app_state.h"
+#include "state/message_box.h"
 
 // The folder and name the last picture went to, offered again.
 static std::string lastPicturePath = "view.png";

@@ -3,13 +3,13 @@
 
 #include <commctrl.h>
 
-#include "app/app_state.h"
 #include "app/main_loop.h"
 #include "app/main_window.h"
-#include "app/message_box.h"
 #include "panel/config_panel.h"
 #include "render/frame.h"
 #include "render/render_context.h"
+#include "state/app_state.h"
+#include "state/message_box.h"
 #include "terrain/random_source.h"
 
 constexpr int kViewControlId = 10;

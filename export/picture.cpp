@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "export/export_field.h"
 #include "export/export_job.h"
 #include "export/output_file.h"
@@ -15,6 +14,7 @@
 #include "render/frame.h"
 #include "render/render_context.h"
 #include "render/terrain_list.h"
+#include "state/app_state.h"
 #include "terrain/terrain_grid.h"
 #include "terrain/terrain_synthesis.h"
 

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/message_box.h"
 #include "panel/field_text.h"
 #include "render/frame.h"
 #include "render/generate_terrain.h"
+#include "state/app_state.h"
+#include "state/message_box.h"
 #include "terrain/generation_limits.h"
 #include "terrain/terrain_grid.h"
 

@@ -5,8 +5,8 @@
 
 #include <GL/gl.h>
 
-#include "app/app_state.h"
 #include "render/terrain_list.h"
+#include "state/app_state.h"
 #include "terrain/terrain_grid.h"
 
 // The double just above 2/9: lifts the terrain from -20 at pitch 0 to 0 at pitch 90.

@@ -1,7 +1,7 @@
 // Binding an OpenGL rendering context to the view's device context.
 #include "render/render_context.h"
 
-#include "app/app_state.h"
+#include "state/app_state.h"
 
 // Double-buffered RGBA with 16 colour and 16 depth bits; every other field 0.
 static PIXELFORMATDESCRIPTOR ViewPixelFormat() {

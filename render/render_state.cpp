@@ -5,8 +5,8 @@
 
 #include <ctime>
 
-#include "app/app_state.h"
 #include "render/render_context.h"
+#include "state/app_state.h"
 #include "terrain/random_source.h"
 
 // The frustum is 8 wide and 2 x 2.7042250633239746 high at the near plane 4.

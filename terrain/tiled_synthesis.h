@@ -1,4 +1,29 @@
 // The fast synthesis of any rectangle of a terrain: planned once, then computed block by block on threads.
+//
+// Every output bit equals the plain generation's (SynthesisPass, CarveRiver,
+// CatmullRomSample). What changes is how much is done and in which order:
+// - A pass's spline walk depends only on its step and the sample index, so it is
+//   recorded once per pass and axis for the rectangle's columns and rows
+//   (group_walks.cpp).
+// - Only the lattice values the rectangle's windows read are drawn; the random
+//   source jumps over the others, and each pass starts from the seed state
+//   advanced by the draws of the passes before it (synthesis_plan.cpp,
+//   lattice_draws.cpp).
+// - The rectangle is cut into blocks of at most kBlockSide a side; a block runs
+//   every pass while its heights stay in the processor's cache. Per block and
+//   pass: draw the lattice rows and columns it reads, run the row stage for those
+//   rows over the block's columns, then the column stage row by row, adding into
+//   the heights: float(double(float(amplitude * sample)) + double(height)), which
+//   is what the plain pass's octave buffer and addition give (synthesis_blocks.cpp,
+//   block_pass.cpp, block_job.cpp).
+// - While a window stays put its coefficients are kept and only Horner's step
+//   runs per sample; columns go through packed doubles (SSE2, AVX2) whose lanes
+//   give exactly the scalar results (synthesis_kernels.h).
+// - The river: at 100 x 100 the viewer's carve, cut into each block's cells; at
+//   other sizes the 100 x 100 river resampled (river_resample.h).
+// - Threads take blocks; a block's samples depend on nothing but the plan and
+//   their position, so neither the thread count nor the block size changes a bit
+//   (block_threads.cpp).
 #pragma once
 
 #include <cstdint>

@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/app_state.h"
 #include "render/frame.h"
 #include "render/render_context.h"
 #include "render/terrain_list.h"
+#include "state/app_state.h"
 #include "terrain/terrain_grid.h"
 #include "terrain/terrain_synthesis.h"
 

@@ -5,8 +5,8 @@
 
 #include <GL/gl.h>
 
-#include "app/app_state.h"
 #include "render/render_context.h"
+#include "state/app_state.h"
 
 namespace {
 

@@ -17,15 +17,15 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/commands.h"
 #include "app/export_dialog.h"
 #include "app/file_chooser.h"
 #include "app/main_loop.h"
-#include "app/message_box.h"
 #include "app/start_up.h"
 #include "panel/config_panel.h"
 #include "platform/utf8/utf8_text.h"
+#include "state/app_state.h"
+#include "state/message_box.h"
 #include "tests/app/shell_support.h"
 
 namespace fs = std::filesystem;

@@ -4,13 +4,13 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include "app/app_state.h"
-#include "app/message_box.h"
 #include "app/start_up.h"
 #include "panel/config_panel.h"
 #include "render/frame.h"
 #include "render/generate_terrain.h"
 #include "render/render_context.h"
+#include "state/app_state.h"
+#include "state/message_box.h"
 #include "terrain/terrain_synthesis.h"
 
 int32_t contextFails;

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/main_loop.h"
-#include "app/message_box.h"
 #include "panel/config_panel.h"
+#include "state/app_state.h"
+#include "state/message_box.h"
 #include "terrain/terrain_grid.h"
 #include "tests/app/shell_support.h"
 

@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/app_state.h"
 #include "render/frame.h"
 #include "render/generate_terrain.h"
 #include "render/render_context.h"
+#include "state/app_state.h"
 #include "terrain/terrain_grid.h"
 #include "tests/render/reference_pictures.h"
 

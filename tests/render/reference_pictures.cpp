@@ -14,7 +14,7 @@
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>
 
-#include "app/app_state.h"
+#include "state/app_state.h"
 
 // Channels this close count as the same colour.
 constexpr int kLevelsAlike = 2;

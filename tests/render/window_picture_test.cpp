@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/main_loop.h"
-#include "app/message_box.h"
 #include "app/start_up.h"
 #include "panel/config_panel.h"
+#include "state/app_state.h"
+#include "state/message_box.h"
 #include "tests/render/reference_pictures.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // The one door through which the program shows its message boxes.
-#include "app/message_box.h"
+#include "state/message_box.h"
 
 #include "platform/utf8/utf8_text.h"
 

@@ -1,5 +1,5 @@
 // The process-wide state records and the Settings defaults.
-#include "app/app_state.h"
+#include "state/app_state.h"
 
 Settings settings;
 ViewedTerrain viewedTerrain = {false, {}, false};
