@@ -16,7 +16,7 @@ static const char kMeshSuffix[] = ".glb";
 ExportChoices DefaultExportChoices() {
   std::error_code error;
   fs::path folder = fs::current_path(error);
-  const std::string path = error ? std::string("terrain.png") : (folder / "terrain.png").string();
+  const std::string path = error ? std::string("terrain.png") : (folder / "terrain.png").u8string();
   return ExportChoices{"1025", kHeightsPng16, false, false, false, path};
 }
 
@@ -119,11 +119,11 @@ static std::string CheckPath(const ExportChoices& choices) {
     return "\"Heightmap file name\" must end in .f32, .raw or .bin for a 32-bit float heightmap.";
   }
   std::error_code error;
-  const fs::path target(path);
+  const fs::path target = fs::u8path(path);  // names are UTF-8 on every system
   if (fs::is_directory(target, error)) return "\"Heightmap file name\" names the folder " + path + ", not a file.";
   const fs::path folder = target.parent_path();
   if (!folder.empty() && !fs::is_directory(folder, error)) {
-    return "\"Heightmap file name\": the folder " + folder.string() + " does not exist.";
+    return "\"Heightmap file name\": the folder " + folder.u8string() + " does not exist.";
   }
   return "";
 }

@@ -10,6 +10,8 @@
 #include "app/export_choices.h"
 #include "app/export_worker.h"
 #include "app/file_chooser.h"
+#include "export/output_file.h"
+#include "platform/utf8/utf8_text.h"
 #include "state/app_state.h"
 #include "state/message_box.h"
 
@@ -42,23 +44,16 @@ static HeightFormat CheckedFormat(HWND dialog) {
   return kHeightsPng16;
 }
 
-// An edit's whole text, however long.
-static std::string FieldText(HWND dialog, int control) {
-  std::vector<char> text(256);
-  for (;;) {
-    const UINT length = GetDlgItemTextA(dialog, control, text.data(), static_cast<int>(text.size()));
-    if (length + 1 < text.size()) return std::string(text.data(), length);
-    text.resize(text.size() * 2);
-  }
-}
+// An edit's whole text, however long, in UTF-8.
+static std::string FieldText(HWND dialog, int control) { return GetDlgItemTextUtf8(dialog, control); }
 
 static void ShowChoices(HWND dialog, const ExportChoices& choices) {
-  SetDlgItemTextA(dialog, kControlExportSize, choices.sizeText.c_str());
+  SetDlgItemTextUtf8(dialog, kControlExportSize, choices.sizeText);
   CheckRadioButton(dialog, kControlHeightsPng, kControlHeightsFloat, ControlOfFormat(choices.heightsFormat));
   CheckDlgButton(dialog, kControlWaterMask, choices.water ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(dialog, kControlColourMap, choices.colour ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(dialog, kControlMesh, choices.mesh ? BST_CHECKED : BST_UNCHECKED);
-  SetDlgItemTextA(dialog, kControlExportFileName, choices.heightsPath.c_str());
+  SetDlgItemTextUtf8(dialog, kControlExportFileName, choices.heightsPath);
 }
 
 static ExportChoices ChoicesShown(HWND dialog) {
@@ -101,6 +96,10 @@ static void StartExport(HWND dialog) {
   if (!refusal.empty()) {
     ShowError(dialog, refusal);
     return;
+  }
+  const ExportRequest& request = job->request;
+  for (const std::string& path : {request.heightsPath, request.waterPath, request.colourPath, request.meshPath}) {
+    if (!MayReplace(dialog, path, &job->request.replaceProtected)) return;
   }
   job->notify = dialog;
   job->finished = kExportFinishedMessage;
@@ -177,14 +176,14 @@ static void Browse(HWND dialog) {
   chooser.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
   chooser.lpstrDefExt = HeightsExtension(format) + 1;
   if (!chooseSaveFile(&chooser)) return;
-  SetDlgItemTextA(dialog, kControlExportFileName, WithHeightsExtension(path.data(), format).c_str());
+  SetDlgItemTextUtf8(dialog, kControlExportFileName, WithHeightsExtension(path.data(), format));
 }
 
 // A format chosen: the file name takes its extension.
 static void FormatChosen(HWND dialog, int control) {
   CheckRadioButton(dialog, kControlHeightsPng, kControlHeightsFloat, control);
   const std::string name = FieldText(dialog, kControlExportFileName);
-  SetDlgItemTextA(dialog, kControlExportFileName, WithHeightsExtension(name, CheckedFormat(dialog)).c_str());
+  SetDlgItemTextUtf8(dialog, kControlExportFileName, WithHeightsExtension(name, CheckedFormat(dialog)));
 }
 
 static INT_PTR Command(HWND dialog, int control, int notification) {

@@ -44,7 +44,7 @@ static std::vector<PngText> PictureTexts() {
   return texts;
 }
 
-bool SaveViewPicture(const std::string& path, std::string* message) {
+bool SaveViewPicture(const std::string& path, std::string* message, bool replaceProtected) {
   // What the view shows: its client area, inside its border, where the viewport's lower left lies.
   RECT client = {0, 0, 0, 0};
   GetClientRect(viewWindow, &client);
@@ -59,7 +59,7 @@ bool SaveViewPicture(const std::string& path, std::string* message) {
   OutputFile file;
   // The picture's first row is the view's top; OpenGL gives the bottom row first.
   const bool written =
-      OpenOutputFile(&file, path) &&
+      OpenOutputFile(&file, path, OutputOptions{replaceProtected, nullptr}) &&
       WritePng(&file, width, height, kPngRgb8, PictureTexts(),
                [&](int64_t row, uint8_t* bytes) {
                  std::memcpy(bytes, pixels.data() + static_cast<size_t>(height - 1 - row) * rowBytes, rowBytes);
@@ -86,8 +86,10 @@ void SavePictureAs() {
   chooser.lpstrDefExt = "png";
   if (!chooseSaveFile(&chooser)) return;
   lastPicturePath = path.data();
+  bool replaceProtected = false;
+  if (!MayReplace(mainWindow, lastPicturePath, &replaceProtected)) return;
   std::string message;
-  if (!SaveViewPicture(lastPicturePath, &message)) {
+  if (!SaveViewPicture(lastPicturePath, &message, replaceProtected)) {
     const std::string text = "The picture could not be saved: " + message + ".";
     showMessageBox(mainWindow, text.c_str(), "Koravel", MB_OK | MB_ICONERROR);
   }

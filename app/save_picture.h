@@ -8,4 +8,5 @@ void SavePictureAs();
 
 // Draws the frame and writes the pixels the view shows, as an RGB PNG, to path. False with the
 // reason in message when there are no pixels or the file cannot be written (nothing is left then).
-bool SaveViewPicture(const std::string& path, std::string* message);
+// A read-only file (or one with other names) is replaced only with replaceProtected.
+bool SaveViewPicture(const std::string& path, std::string* message, bool replaceProtected = false);

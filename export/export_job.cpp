@@ -124,6 +124,29 @@ std::vector<PngText> PngTexts(const ExportRequest& request, const ExportField& f
   };
 }
 
+// Every requested file's target looked at before anything is made: one that cannot be written
+// fails the export now, and two names for one file are refused.
+bool CheckExportTargets(const ExportRequest& request, const OutputOptions& options, ExportOutcome* outcome) {
+  const std::string* paths[] = {&request.heightsPath, &request.waterPath, &request.colourPath, &request.meshPath,
+                                &request.picturePath};
+  TargetInfo targets[5];
+  for (size_t i = 0; i < 5; ++i) {
+    if (paths[i]->empty()) continue;
+    std::string message;
+    if (!CheckOutputTarget(*paths[i], options, &targets[i], &message, &outcome->protectedFile)) {
+      return Refuse(outcome, kExportFileError, message);
+    }
+    for (size_t k = 0; k < i; ++k) {
+      if (!paths[k]->empty() && SameTarget(targets[k], targets[i]) && !IsNullDevice(targets[i])) {
+        const std::string names = *paths[k] == *paths[i] ? *paths[i] + " is named for two files"
+                                                         : *paths[k] + " and " + *paths[i] + " name one file";
+        return Refuse(outcome, kExportRefused, names);
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool FindWholeTerrainRange(const ExportRequest& request, ExportControl* control, ExportOutcome* outcome) {
@@ -190,15 +213,10 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
                     "a picture has 1 to " + std::to_string(kMaxPictureSide) + " pixels a side");
     }
   }
-  const std::string* paths[] = {&request.heightsPath, &request.waterPath, &request.colourPath, &request.meshPath,
-                                &request.picturePath};
-  for (size_t i = 0; i < 5; ++i) {
-    for (size_t k = i + 1; k < 5; ++k) {
-      if (!paths[i]->empty() && *paths[i] == *paths[k]) {
-        return Refuse(outcome, kExportRefused, *paths[i] + " is named for two files");
-      }
-    }
-  }
+  OutputOptions options;
+  options.replaceProtected = request.replaceProtected;
+  options.cancelled = control != nullptr ? &control->cancelled : nullptr;
+  if (!CheckExportTargets(request, options, outcome)) return false;
 
   const bool heightsScaled = !request.heightsPath.empty() && request.heightsFormat != kHeightsFloat;
   const bool needRange = heightsScaled || !request.colourPath.empty() || wantMesh;
@@ -312,21 +330,24 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
   outcome->rangeHigh = high;
 
   // Every file complete under its temporary name before any takes its target's.
+  options.cancelled = &control->cancelled;
   std::vector<OutputFile> outputs(files.size());
   bool written = true;
   for (size_t i = 0; i < files.size() && written; ++i) {
-    written = OpenOutputFile(&outputs[i], files[i].path) && files[i].write(&outputs[i]) &&
+    written = OpenOutputFile(&outputs[i], files[i].path, options) && files[i].write(&outputs[i]) &&
               FinishOutputFile(&outputs[i]);
-    if (!written) message = outputs[i].message;
+    if (!written) {
+      message = outputs[i].message;
+      outcome->protectedFile = outputs[i].protectedFile;
+    }
   }
-  // A cancellation that came while the last file was written still stops the export.
-  if (ExportCancelled(control)) written = false;
-  for (size_t i = 0; i < outputs.size() && written; ++i) {
-    written = CommitOutputFile(&outputs[i]);
-    if (!written) message = outputs[i].message;
+  // A cancellation that came while the last file was written still stops the export; once the
+  // renames have begun they are finished (or undone), and the export reports what they did.
+  if (written && !ExportCancelled(control)) {
+    if (CommitOutputFiles(outputs.data(), outputs.size(), &message)) return true;
+    return Refuse(outcome, kExportFileError, message);
   }
   for (OutputFile& output : outputs) DiscardOutputFile(&output);
   if (ExportCancelled(control)) return Refuse(outcome, kExportCancelled, "cancelled");
-  if (!written) return Refuse(outcome, kExportFileError, message);
-  return true;
+  return Refuse(outcome, kExportFileError, message);
 }

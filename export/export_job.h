@@ -48,6 +48,7 @@ struct ExportRequest {
   MeshFormat meshFormat = kMeshObj;
   std::string picturePath;  // always a PNG
   PictureView view;
+  bool replaceProtected = false;  // replace read-only files and files with other names (hard links)
 };
 
 enum ExportStatus {
@@ -65,6 +66,7 @@ struct ExportOutcome {
   float maxHeight = 0.0f;
   float rangeLow = 0.0f;   // the range the files were scaled to
   float rangeHigh = 0.0f;
+  bool protectedFile = false;  // refused a read-only file or one with other names, which replaceProtected allows
 };
 
 // Draws the terrain of field (a whole terrain) as the viewer shows it and writes
@@ -92,8 +94,11 @@ std::string ExportGenerator();
 bool FindWholeTerrainRange(const ExportRequest& request, ExportControl* control, ExportOutcome* outcome);
 
 // Generates the request's samples and writes every requested file to a
-// temporary name; only when all are complete are they renamed into place.
-// Refusals, failures and a cancellation leave no file behind. Safe to run on
+// temporary name; only when all are complete are they renamed into place,
+// together: all are replaced or none is. Every target is looked at before the
+// generation starts; two names for one file are refused. Refusals, failures and
+// a cancellation leave no file behind; a cancellation that comes once the
+// renames have started is too late: the export finishes. Safe to run on
 // a worker thread while control is watched from another. writePicture may be
 // null when no picture is requested.
 bool RunExport(const ExportRequest& request, ExportControl* control, PictureWriter writePicture,

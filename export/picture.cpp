@@ -1,6 +1,7 @@
 // Drawing a terrain as the viewer shows it, without a display, and writing the picture as a PNG.
 #include "export/picture.h"
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,31 @@ static std::string ViewText(const PictureView& view) {
   return text;
 }
 
-bool WriteTerrainPicture(const ExportField& field, const ExportRequest& request, OutputFile* file) {
+// The renderer's memory, measured as the least address space in which pictures of terrains from 100 to
+// 4097 samples a side and views up to 8192 x 8192 pixels are drawn, with a margin: a fixed part for the
+// libraries and the renderer's threads, and a part for each sample (the display list) and each pixel
+// (colour, depth and the copies read back).
+const uint64_t kPictureBaseBytes = 768ull << 20;
+const uint64_t kPictureSampleBytes = 64;
+const uint64_t kPicturePixelBytes = 40;
+
+uint64_t PictureMemoryBytes(const ExportRequest& request) {
+  const uint64_t samples = static_cast<uint64_t>(request.terrainWidth) * static_cast<uint64_t>(request.terrainDepth);
+  const uint64_t pixels = static_cast<uint64_t>(request.view.width) * static_cast<uint64_t>(request.view.height);
+  return kPictureBaseBytes + samples * kPictureSampleBytes + pixels * kPicturePixelBytes;
+}
+
+bool CheckPictureMemory(const ExportRequest& request, std::string* message) {
+  const uint64_t needed = PictureMemoryBytes(request);
+  if (needed <= OffscreenMemoryLimit()) return true;
+  *message = "the picture of " + std::to_string(request.terrainWidth) + " x " + std::to_string(request.terrainDepth) +
+             " samples at " + std::to_string(request.view.width) + " x " + std::to_string(request.view.height) +
+             " pixels needs about " + std::to_string((needed + (1u << 20) - 1) >> 20) +
+             " MiB of memory, which cannot be had";
+  return false;
+}
+
+static bool DrawAndWritePicture(const ExportField& field, const ExportRequest& request, OutputFile* file) {
   const PictureView& view = request.view;
   // The terrain as the viewer holds it after "Generate", its range its own.
   TerrainGrid grid = {};
@@ -77,4 +102,19 @@ bool WriteTerrainPicture(const ExportField& field, const ExportRequest& request,
     std::copy(&rgb[static_cast<size_t>(row) * rowBytes], &rgb[static_cast<size_t>(row) * rowBytes] + rowBytes, bytes);
     return true;
   });
+}
+
+bool WriteTerrainPicture(const ExportField& field, const ExportRequest& request, OutputFile* file) {
+  std::string message;
+  if (!CheckPictureMemory(request, &message)) {
+    FailOutputFile(file, message);
+    return false;
+  }
+  try {
+    return DrawAndWritePicture(field, request, file);
+  } catch (const std::bad_alloc&) {
+    CloseOffscreenView();
+    FailOutputFile(file, "the memory to draw the picture cannot be had");
+    return false;
+  }
 }

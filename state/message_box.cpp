@@ -1,4 +1,6 @@
 // The one door through which the program shows its message boxes.
 #include "state/message_box.h"
 
-MessageBoxFunction showMessageBox = MessageBoxA;
+#include "platform/utf8/utf8_text.h"
+
+MessageBoxFunction showMessageBox = MessageBoxUtf8;

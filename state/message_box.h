@@ -5,5 +5,5 @@
 
 typedef int(WINAPI* MessageBoxFunction)(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
-// MessageBoxA unless a test has put a recorder in its place.
+// MessageBoxUtf8 (texts in UTF-8) unless a test has put a recorder in its place.
 extern MessageBoxFunction showMessageBox;

@@ -29,6 +29,30 @@ foreach(case "render-solid|--river"
   endif()
 endforeach()
 
+# Under an address-space limit: refused up front with exit 1 and a message when the renderer's memory
+# cannot be had, leaving nothing ("none"); drawn when it can (the estimate is above what it takes).
+if(NOT EMULATOR)
+  foreach(case "400000|1|none|needs about 1041 MiB of memory, which cannot be had" "1100000|0|low.png|^$")
+    string(REPLACE "|" ";" parts "${case}")
+    list(GET parts 0 limit)
+    list(GET parts 1 code)
+    list(GET parts 2 expected)
+    list(GET parts 3 said)
+    file(REMOVE_RECURSE ${WORK}/low)
+    file(MAKE_DIRECTORY ${WORK}/low)
+    execute_process(COMMAND sh -c "ulimit -v ${limit}; exec \"$0\" --size 2049 --render \"$1\"/low.png" ${TOOL} ${WORK}/low
+                    INPUT_FILE ${WORK}/empty-input RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE error)
+    file(GLOB left RELATIVE ${WORK}/low ${WORK}/low/* ${WORK}/low/.*)
+    if(NOT left)
+      set(left none)
+    endif()
+    if(NOT result EQUAL code OR NOT error MATCHES "${said}" OR NOT "${left}" STREQUAL "${expected}")
+      message(SEND_ERROR "--render under ulimit -v ${limit}: exit ${result}, stderr '${error}', left '${left}'")
+      math(EXPR failures "${failures} + 1")
+    endif()
+  endforeach()
+endif()
+
 if(failures GREATER 0)
   message(FATAL_ERROR "${failures} picture(s) differ")
 endif()

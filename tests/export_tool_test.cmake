@@ -136,6 +136,41 @@ foreach(pair "floats.f32;floats.RAW" "water.f32;water.bin")
     fail("${second} (exit ${result}: ${error}) is not the raw floats of ${first}")
   endif()
 endforeach()
+# An empty value is a usage error, not an option left out (given apart, or after '=').
+foreach(option --seed --height --init-freq --freq-scale --pass-height-scale --passes --size --width --depth --tile
+               --threads --range --heights --water --colour --mesh --render --view --pitch --yaw --zoom)
+  # (execute_process itself: an empty argument does not survive being passed on as a list)
+  set(other --heights)
+  if(option STREQUAL "--heights")
+    set(other --water)
+  endif()
+  execute_process(COMMAND ${EMULATOR} ${TOOL} ${option} "" ${other} ${WORK}/empty.png INPUT_FILE ${NULL_INPUT}
+                  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE error)
+  run_tool(result2 output2 error2 ${option}=)
+  if(NOT result EQUAL 2 OR NOT result2 EQUAL 2 OR NOT error MATCHES "^koravel-export: ${option}: an empty value\n")
+    fail("${option} '': exit ${result} and ${result2}, stderr '${error}'")
+  endif()
+endforeach()
+if(EXISTS ${WORK}/empty.png)
+  fail("a run with an empty value wrote a file")
+endif()
+# --range-only works band by band: it takes terrains wider than one field.
+run_tool(result output error --width 16385 --depth 2 --passes 1 --range-only)
+if(NOT result EQUAL 0 OR NOT output MATCHES "^minHeight ")
+  fail("--range-only --width 16385: exit ${result}, printed '${output}': ${error}")
+endif()
+
+# Names outside ASCII are written as named, on every system.
+file(MAKE_DIRECTORY ${WORK}/names)
+run_tool(result output error --heights ${WORK}/names/é.png --water ${WORK}/names/Ω.f32 --colour ${WORK}/names/日本.png)
+file(GLOB written RELATIVE ${WORK}/names ${WORK}/names/* ${WORK}/names/.*)
+if(NOT result EQUAL 0 OR NOT written STREQUAL "é.png;Ω.f32;日本.png")
+  fail("é, Ω and 日本: exit ${result}, wrote '${written}': ${error}")
+endif()
+run_tool(result output error --heights ${WORK}/names/é.png --water ${WORK}/names/../names/é.png)
+if(NOT result EQUAL 2 OR NOT error MATCHES "name one file")
+  fail("two names for é.png: exit ${result}, stderr '${error}'")
+endif()
 
 # Sizes: the golden heights and ranges at other sizes, and the same bits on 1 and 2 threads.
 file(STRINGS ${DATA}/golden/sizes.tsv rows)

@@ -13,8 +13,9 @@ rm -rf "$out"/*.png "$out/texts.log" "$out/export" "$out/tool"
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
+# The program built with the logs of unattended runs: the shipped one keeps no such log.
 export KORAVEL_TEXT_LOG="$out/texts.log"
-"$build/app/koravel" &
+"$build/app/koravel-unattended" &
 program=$!
 # Whatever happens below, the program does not outlive the run.
 trap 'kill "$program" 2>/dev/null' EXIT

@@ -8,12 +8,15 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "export/export_control.h"
 #include "export/export_job.h"
+#include "export/output_file.h"
 #include "koravel_version.h"
 #include "panel/field_text.h"
 #include "platform/console/console.h"
@@ -22,8 +25,12 @@
 #ifdef KORAVEL_EXPORT_PICTURES
 #include "export/picture.h"
 static const PictureWriter kPictureWriter = WriteTerrainPicture;
+static bool PictureMemoryAvailable(const ExportRequest& request, std::string* message) {
+  return CheckPictureMemory(request, message);
+}
 #else
 static const PictureWriter kPictureWriter = nullptr;
+static bool PictureMemoryAvailable(const ExportRequest&, std::string*) { return true; }
 #endif
 
 namespace {
@@ -48,8 +55,12 @@ const char kFooter[] =
     "  --render   .png: the viewer's picture of the terrain.\n"
     "A tile's scaled formats share the whole terrain's range: pass the range that --range-only prints\n"
     "as --range LO,HI, or it is worked out for every tile.\n"
-    "Exit codes: 0 done, 2 a usage error or a refused shape, 1 a file that cannot be written or memory\n"
-    "that cannot be had, 130 interrupted (Ctrl+C): an interrupted run leaves no file behind.";
+    "Files appear complete or not at all, all of a run's together, and keep the mode of the files they\n"
+    "replace; symbolic links are written through. Devices and pipes (/dev/stdout) are written in place,\n"
+    "and the result line then goes to standard error.\n"
+    "Exit codes: 0 done, 2 a usage error, a refused shape or two names for one file, 1 a file that\n"
+    "cannot be written or memory that cannot be had, 130 interrupted (Ctrl+C; 143 TERM, 129 HUP): an\n"
+    "interrupted run leaves no file behind.";
 
 // The options as typed: numbers are read by our own strict rules after parsing.
 struct CommandLine {
@@ -61,6 +72,7 @@ struct CommandLine {
   bool flat = false;
   std::string view, pitch, yaw, zoom;
   bool wire = false;
+  bool force = false;
 };
 
 int UsageError(const std::string& message) {
@@ -203,7 +215,9 @@ int ReadRequest(const CommandLine& line, ExportRequest* request, bool* rangeOnly
     request->tile = true;
   }
   char message[256];
-  if (!CheckTerrainRect(request->terrainWidth, request->terrainDepth, request->rect, message, sizeof message)) {
+  // --range-only works band by band: any terrain that tiles can make.
+  const TerrainRect checked = line.rangeOnly && line.tile.empty() ? TerrainRect{0, 0, 1, 1} : request->rect;
+  if (!CheckTerrainRect(request->terrainWidth, request->terrainDepth, checked, message, sizeof message)) {
     std::string text = std::string(line.tile.empty() ? "--width/--depth" : "--tile") + ": " + message;
     if (line.tile.empty() && (request->terrainWidth > kMaxFieldSide || request->terrainDepth > kMaxFieldSide)) {
       text += " (--tile), or build the whole world in chunks with koravel-world";
@@ -257,6 +271,7 @@ int ReadRequest(const CommandLine& line, ExportRequest* request, bool* rangeOnly
   request->picturePath = line.render;
   if (!line.render.empty() && HeightFormatOfPath(line.render) != kHeightsPng16) return UsageError("--render: '" + line.render + "' does not end in .png");
   request->flat = line.flat;
+  request->replaceProtected = line.force;
 
   PictureView& view = request->view;
   if (!line.view.empty()) {
@@ -310,6 +325,7 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line) {
     add("--yaw", &line->yaw, "F", "Turn in degrees (default 0)", "Picture");
     add("--zoom", &line->zoom, "F", "Scale (default 1)", "Picture");
     app.add_flag("--wire", line->wire, "Draw the points, as the viewer's \"Wire\"")->group("Picture");
+    app.add_flag("--force", line->force, "Replace read-only files and files with other names (hard links)")->group("Files");
     // An option that takes a value, followed by another option's name: its value is missing.
     for (int i = 1; i + 1 < argc; ++i) {
       const CLI::Option* option = app.get_option_no_throw(argv[i]);
@@ -323,6 +339,13 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line) {
       return app.exit(done);
     } catch (const CLI::ParseError& error) {
       return UsageError(error.what());
+    }
+    // An option given an empty value is a mistake, not an option left out.
+    for (const CLI::Option* option : app.get_options()) {
+      if (option->count() == 0 || option->get_expected_min() == 0) continue;
+      for (const std::string& value : option->results()) {
+        if (value.empty()) return UsageError(option->get_name() + ": an empty value");
+      }
     }
   } catch (const std::exception& error) {
     fprintf(stderr, "%s: %s\n", kProgram, error.what());
@@ -343,21 +366,43 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line) {
   return -1;
 }
 
-// Ctrl+C cancels the export, which then removes what it has started.
+// Ctrl+C (and TERM, HUP) cancels the export, which then removes what it has started.
 ExportControl* interruptible = nullptr;
+std::atomic<int> interruption{0};
 
-extern "C" void OnInterrupt(int) {
+extern "C" void OnInterrupt(int signal) {
+  int none = 0;
+  interruption.compare_exchange_strong(none, signal);
   if (interruptible != nullptr) CancelExport(interruptible);
 }
 
-// Shows progress on a terminal once a run has taken a second: percentage, rate, time left.
-void ShowProgress(const ExportControl* control, const std::atomic<bool>* finished) {
+// The exit code of a run ended by a signal, as shells count it.
+int InterruptedCode() { return 128 + interruption.load(); }
+
+// An interrupted run that has not ended a second later (in a call that cannot be cancelled) ends
+// here, its temporary files removed; once its files are being renamed into place it finishes.
+void EndIfStuck(std::chrono::steady_clock::time_point* interruptedAt) {
+  if (interruption.load() == 0 || OutputCommitStarted()) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (*interruptedAt == std::chrono::steady_clock::time_point()) *interruptedAt = now;
+  if (now - *interruptedAt < std::chrono::seconds(1)) return;
+  RemoveOutputFilesNow();
+  fprintf(stderr, "%s: cancelled\n", kProgram);
+  fflush(stderr);
+  std::_Exit(InterruptedCode());
+}
+
+// Watches the run: ends it when an interruption goes unanswered, and on a terminal shows progress
+// once the run has taken a second: percentage, rate, time left.
+void WatchRun(const ExportControl* control, const std::atomic<bool>* finished, bool showProgress) {
   const auto start = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point interruptedAt;
   bool shown = false;
   while (!finished->load()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EndIfStuck(&interruptedAt);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (seconds < 1.0 || finished->load()) continue;
+    if (!showProgress || seconds < 1.0 || finished->load()) continue;
     const double fraction = ExportFraction(*control);
     const double rate = fraction * static_cast<double>(control->workTotal.load()) / seconds;
     char left[32] = "";
@@ -371,14 +416,32 @@ void ShowProgress(const ExportControl* control, const std::atomic<bool>* finishe
 
 int ExitCodeOf(ExportStatus status) {
   if (status == kExportRefused) return 2;
-  return status == kExportCancelled ? 130 : 1;  // cancelled only by Ctrl+C, as shells count it
+  return status == kExportCancelled ? InterruptedCode() : 1;  // cancelled only by a signal
+}
+
+// True when a requested file is where standard output goes: the result line then goes to standard error.
+bool WritesStandardOutput(const ExportRequest& request) {
+  for (const std::string* path : {&request.heightsPath, &request.waterPath, &request.colourPath, &request.meshPath,
+                                  &request.picturePath}) {
+    TargetInfo target;
+    std::string ignored;
+    if (!path->empty() && InspectTarget(*path, &target, &ignored) && target.standardOutput && !IsNullDevice(target)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Paths are UTF-8 inside the program, on every system.
+  const std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+  std::vector<char*> utf8Argv;
+  for (const std::string& argument : arguments) utf8Argv.push_back(const_cast<char*>(argument.c_str()));
+  utf8Argv.push_back(nullptr);
   CommandLine line;
-  const int parsed = ParseCommandLine(argc, argv, &line);
+  const int parsed = ParseCommandLine(static_cast<int>(arguments.size()), utf8Argv.data(), &line);
   if (parsed >= 0) {
     if (fflush(stdout) == 0 && !ferror(stdout)) return parsed;
     fprintf(stderr, "%s: cannot write to standard output: %s\n", kProgram, strerror(errno));
@@ -390,13 +453,24 @@ int main(int argc, char** argv) {
   const int read = ReadRequest(line, &request, &rangeOnly);
   if (read != 0) return read;
   request.threads = request.threads > 0 ? request.threads : static_cast<int>(std::thread::hardware_concurrency());
+  // A picture's memory is known before the terrain is made: refused up front when it cannot be had.
+  std::string memoryMessage;
+  if (!request.picturePath.empty() && !PictureMemoryAvailable(request, &memoryMessage)) {
+    fprintf(stderr, "%s: %s\n", kProgram, memoryMessage.c_str());
+    return 1;
+  }
 
   ExportControl control;
   interruptible = &control;
-  std::signal(SIGINT, OnInterrupt);
+  CatchEndingSignals(OnInterrupt);
+  IgnoreBrokenPipes();
   std::atomic<bool> finished{false};
   std::thread progress;
-  if (StandardErrorIsTerminal()) progress = std::thread(ShowProgress, &control, &finished);
+  try {
+    progress = std::thread(WatchRun, &control, &finished, StandardErrorIsTerminal());
+  } catch (const std::system_error&) {
+    // No thread to be had (little memory): the run goes on unwatched.
+  }
   ExportOutcome outcome;
   const bool done = rangeOnly ? FindWholeTerrainRange(request, &control, &outcome)
                               : RunExport(request, &control, kPictureWriter, &outcome);
@@ -404,14 +478,17 @@ int main(int argc, char** argv) {
   if (progress.joinable()) progress.join();
   interruptible = nullptr;
   if (!done) {
-    fprintf(stderr, "%s: %s\n", kProgram, outcome.message.c_str());
+    fprintf(stderr, "%s: %s%s\n", kProgram, outcome.message.c_str(),
+            outcome.protectedFile ? " (--force replaces it)" : "");
     return ExitCodeOf(outcome.status);
   }
 
+  // Where standard output carries a file, the result line goes beside it, to standard error.
+  FILE* result = WritesStandardOutput(request) ? stderr : stdout;
   errno = 0;
-  const bool printed = printf("minHeight %.9g maxHeight %.9g\n", static_cast<double>(outcome.minHeight),
-                              static_cast<double>(outcome.maxHeight)) > 0;
-  if (!printed || fflush(stdout) != 0 || ferror(stdout)) {
+  const bool printed = fprintf(result, "minHeight %.9g maxHeight %.9g\n", static_cast<double>(outcome.minHeight),
+                               static_cast<double>(outcome.maxHeight)) > 0;
+  if (!printed || fflush(result) != 0 || ferror(result)) {
     fprintf(stderr, "%s: cannot write the height range to standard output: %s\n", kProgram,
             errno != 0 ? strerror(errno) : "write error");
     return 1;

@@ -7,9 +7,9 @@ tools/install-packages.sh
 mkdir -p build
 cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo >build/linux.configure.log 2>&1 ||
   { cat build/linux.configure.log; exit 1; }
-# The program, and what tools/drive-koravel.sh runs beside it on a virtual display.
+# The program, its unattended twin, and what tools/drive-koravel.sh runs beside it on a virtual display.
 cmake --build build/linux -j "$(nproc 2>/dev/null || echo 2)" \
-  --target koravel koravel-export panel-geometry close-window
+  --target koravel koravel-unattended koravel-export panel-geometry close-window
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec build/linux/app/koravel

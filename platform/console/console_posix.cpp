@@ -6,3 +6,7 @@
 bool StandardErrorIsTerminal() {
   return isatty(STDERR_FILENO) == 1;
 }
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}

@@ -14,3 +14,7 @@ bool ReadOffscreenView(std::vector<uint8_t>* rgb);
 
 // Releases the context and the surface.
 void CloseOffscreenView();
+
+// The memory the process may take in all, in bytes, as far as the system says: its address-space
+// limit (ulimit -v, -d), or the memory and swap of the machine; UINT64_MAX when unlimited.
+uint64_t OffscreenMemoryLimit();

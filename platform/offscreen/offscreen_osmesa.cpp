@@ -2,6 +2,10 @@
 #include "platform/offscreen/offscreen.h"
 
 #include <GL/osmesa.h>
+#include <sys/resource.h>
+#include <sys/sysinfo.h>
+
+#include <algorithm>
 
 #include "state/app_state.h"
 
@@ -64,4 +68,19 @@ void CloseOffscreenView() {
   if (offscreen.context != nullptr) OSMesaDestroyContext(offscreen.context);
   offscreen = OffscreenState();
   viewDC = nullptr;
+}
+
+uint64_t OffscreenMemoryLimit() {
+  uint64_t limit = UINT64_MAX;
+  for (int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+    rlimit set;
+    if (getrlimit(resource, &set) == 0 && set.rlim_cur != RLIM_INFINITY) {
+      limit = std::min(limit, static_cast<uint64_t>(set.rlim_cur));
+    }
+  }
+  struct sysinfo machine;
+  if (sysinfo(&machine) == 0) {
+    limit = std::min(limit, (static_cast<uint64_t>(machine.totalram) + machine.totalswap) * machine.mem_unit);
+  }
+  return limit;
 }

@@ -91,3 +91,10 @@ void CloseOffscreenView() {
   viewDC = nullptr;
   viewWindow = nullptr;
 }
+
+uint64_t OffscreenMemoryLimit() {
+  MEMORYSTATUSEX status = {};
+  status.dwLength = sizeof status;
+  if (!GlobalMemoryStatusEx(&status)) return UINT64_MAX;
+  return status.ullTotalVirtual < status.ullTotalPageFile ? status.ullTotalVirtual : status.ullTotalPageFile;
+}

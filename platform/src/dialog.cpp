@@ -187,22 +187,11 @@ HWND GetDlgItem(HWND dialog, int id) {
   return nullptr;
 }
 
-// For unattended runs: when KORAVEL_TEXT_LOG names a file, every text the
-// program sets into a dialog control is appended there as "<id>\t<text>".
-static void LogControlText(int id, LPCSTR text) {
-  const char* logPath = std::getenv("KORAVEL_TEXT_LOG");
-  if (logPath == nullptr || logPath[0] == '\0') return;
-  FILE* log = std::fopen(logPath, "a");
-  if (log == nullptr) return;
-  std::fprintf(log, "%d\t%s\n", id, text != nullptr ? text : "");
-  std::fclose(log);
-}
-
 BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text) {
   WindowRecord* control = DialogItem(dialog, id);
   if (control == nullptr) return FALSE;
   SetTextOf(*control, text);
-  LogControlText(id, text);
+  if (unattendedControlText != nullptr) unattendedControlText(id, text != nullptr ? text : "");
   return TRUE;
 }
 

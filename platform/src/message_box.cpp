@@ -1,5 +1,5 @@
-// Message boxes: a window with the caption, the text, the type's icon and an "OK" button, modal for
-// its owner; or a line in a log file for unattended runs.
+// Message boxes: a window with the caption, the text, the type's icon and an "OK" button (or "Yes"
+// and "No"), modal for its owner; or what an unattended run's hook answers.
 #include "platform_state.h"
 
 #include <FL/Fl.H>
@@ -22,34 +22,6 @@ constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 23;
 constexpr int kTextMaxWidth = 420;
 constexpr Fl_Fontsize kFontSize = 12;
-
-// One line per box: newlines and the separator in the texts are escaped.
-std::string LogField(const char* text) {
-  std::string field;
-  for (const char* c = text; *c != '\0'; ++c) {
-    if (*c == '\n') {
-      field += "\\n";
-    } else if (*c == '\r') {
-      field += "\\r";
-    } else if (*c == '\\') {
-      field += "\\\\";
-    } else {
-      field += *c;
-    }
-  }
-  return field;
-}
-
-void AppendToLog(const char* path, const char* caption, const char* text, UINT type) {
-  FILE* log = std::fopen(path, "a");
-  if (log == nullptr) {
-    std::fprintf(stderr, "koravel: cannot append to the message box log %s; the box said: %s: %s\n", path, caption,
-                 text);
-    return;
-  }
-  std::fprintf(log, "%s|%s|%u\n", LogField(caption).c_str(), LogField(text).c_str(), type);
-  std::fclose(log);
-}
 
 bool HasIcon(UINT icon) {
   return icon == MB_ICONERROR || icon == MB_ICONQUESTION || icon == MB_ICONWARNING || icon == MB_ICONINFORMATION;
@@ -112,19 +84,31 @@ class TextWidget : public Fl_Widget {
 
 struct OpenBox {
   bool closed = false;
+  int answer = IDOK;  // the button pressed; closing a question answers "No"
 };
 
 void CloseBox(Fl_Widget*, void* box) { static_cast<OpenBox*>(box)->closed = true; }
 
+void AnswerYes(Fl_Widget*, void* box) {
+  static_cast<OpenBox*>(box)->answer = IDYES;
+  static_cast<OpenBox*>(box)->closed = true;
+}
+
+void AnswerNo(Fl_Widget*, void* box) {
+  static_cast<OpenBox*>(box)->answer = IDNO;
+  static_cast<OpenBox*>(box)->closed = true;
+}
+
 // The box's window: icon and text side by side, the button centred below.
-Fl_Window* BuildBox(const char* caption, const char* text, UINT icon, OpenBox* open) {
+Fl_Window* BuildBox(const char* caption, const char* text, UINT icon, bool question, OpenBox* open) {
   int textWidth = kTextMaxWidth;
   int textHeight = 0;
   fl_font(FL_HELVETICA, kFontSize);
   fl_measure(text, textWidth, textHeight, 0);
   const int iconWidth = HasIcon(icon) ? kIconSize + kMargin : 0;
   const int bodyHeight = std::max(textHeight, HasIcon(icon) ? kIconSize : 0);
-  const int width = std::max(kMargin + iconWidth + textWidth + kMargin, kButtonWidth + 2 * kMargin);
+  const int buttonsWidth = question ? 2 * kButtonWidth + kMargin : kButtonWidth;
+  const int width = std::max(kMargin + iconWidth + textWidth + kMargin, buttonsWidth + 2 * kMargin);
   const int height = kMargin + bodyHeight + kMargin + kButtonHeight + kMargin;
 
   Fl_Group::current(nullptr);
@@ -133,11 +117,24 @@ Fl_Window* BuildBox(const char* caption, const char* text, UINT icon, OpenBox* o
   box->copy_label(caption);
   if (HasIcon(icon)) new IconWidget(kMargin, kMargin, icon);
   new TextWidget(kMargin + iconWidth, kMargin + (bodyHeight - textHeight) / 2, textWidth, textHeight, text);
-  Fl_Button* ok = new Fl_Button((width - kButtonWidth) / 2, height - kMargin - kButtonHeight, kButtonWidth,
-                                 kButtonHeight, "OK");
-  ok->labelsize(kFontSize);
-  ok->shortcut(FL_Enter);
-  ok->callback(CloseBox, open);
+  const int buttonsTop = height - kMargin - kButtonHeight;
+  if (question) {
+    // "Yes" and "No", side by side; closing the box answers "No".
+    const int left = (width - buttonsWidth) / 2;
+    Fl_Button* yes = new Fl_Button(left, buttonsTop, kButtonWidth, kButtonHeight, "Yes");
+    Fl_Button* no = new Fl_Button(left + kButtonWidth + kMargin, buttonsTop, kButtonWidth, kButtonHeight, "No");
+    yes->labelsize(kFontSize);
+    no->labelsize(kFontSize);
+    yes->shortcut(FL_Enter);
+    yes->callback(AnswerYes, open);
+    no->callback(AnswerNo, open);
+    open->answer = IDNO;
+  } else {
+    Fl_Button* ok = new Fl_Button((width - kButtonWidth) / 2, buttonsTop, kButtonWidth, kButtonHeight, "OK");
+    ok->labelsize(kFontSize);
+    ok->shortcut(FL_Enter);
+    ok->callback(CloseBox, open);
+  }
   box->end();
   box->callback(CloseBox, open);  // the window's close button and Escape
   return box;
@@ -170,7 +167,7 @@ bool RunBox(Fl_Window* box, const OpenBox& open, Fl_Window* owner) {
 
 int ShowBox(HWND owner, const char* caption, const char* text, UINT type) {
   OpenBox open;
-  Fl_Window* box = BuildBox(caption, text, type & kIconMask, &open);
+  Fl_Window* box = BuildBox(caption, text, type & kIconMask, (type & 0xF) == MB_YESNO, &open);
   // A box with an owner is modal for it: the owner's top-level window and its children take no input.
   HWND ownerTop = TopLevelOf(owner);
   WindowRecord* ownerRecord = FindWindowRecord(ownerTop);
@@ -180,7 +177,7 @@ int ShowBox(HWND owner, const char* caption, const char* text, UINT type) {
   box->hide();
   Fl::delete_widget(box);
   if (disabledOwner && IsWindow(ownerTop)) EnableWindow(ownerTop, TRUE);
-  return answered ? IDOK : 0;
+  return answered ? open.answer : 0;
 }
 
 }  // namespace
@@ -188,12 +185,9 @@ int ShowBox(HWND owner, const char* caption, const char* text, UINT type) {
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   if (text == nullptr) text = "";
   if (caption == nullptr) caption = "Error";
-  const char* logPath = std::getenv("KORAVEL_MESSAGEBOX_LOG");
-  if (logPath != nullptr && logPath[0] != '\0') {
-    AppendToLog(logPath, caption, text, type);
-    return IDOK;
-  }
+  int answer = IDOK;
+  if (unattendedMessageBox != nullptr && unattendedMessageBox(caption, text, type, &answer)) return answer;
   if (EnsureDisplay()) return ShowBox(owner, caption, text, type);
   std::fprintf(stderr, "%s: %s\n", caption, text);
-  return IDOK;
+  return (type & 0xF) == MB_YESNO ? IDNO : IDOK;
 }

@@ -58,3 +58,6 @@ void SetWindowClass(Fl_Window* window) {
   hint.res_class = const_cast<char*>("koravel");
   XSetClassHint(fl_display, fl_xid(window), &hint);
 }
+
+bool (*unattendedMessageBox)(const char* caption, const char* text, UINT type, int* answer) = nullptr;
+void (*unattendedControlText)(int id, const char* text) = nullptr;

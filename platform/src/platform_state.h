@@ -179,3 +179,9 @@ bool IsButtonKind(WindowKind kind);
 bool SystemBrushColour(HBRUSH brush, unsigned* rgb);
 void SetButtonChecked(WindowRecord& record, bool checked);
 bool ButtonChecked(const WindowRecord& record);
+
+// Hooks for unattended runs, null in the program as shipped: a test build links
+// unattended_logs.cpp, which sets them. A message box the hook answers (filling
+// *answer) is not shown; every text set into a dialog control is told to the other.
+extern bool (*unattendedMessageBox)(const char* caption, const char* text, UINT type, int* answer);
+extern void (*unattendedControlText)(int id, const char* text);

@@ -23,6 +23,7 @@
 #include "app/main_loop.h"
 #include "app/start_up.h"
 #include "panel/config_panel.h"
+#include "platform/utf8/utf8_text.h"
 #include "state/app_state.h"
 #include "state/message_box.h"
 #include "tests/app/shell_support.h"
@@ -43,17 +44,17 @@ struct Folder {
     std::error_code ignored;
     fs::remove_all(path, ignored);
   }
-  std::string operator/(const std::string& name) const { return (path / name).string(); }
-  std::set<std::string> Names() const {
+  std::string operator/(const std::string& name) const { return (path / fs::u8path(name)).u8string(); }
+  std::set<std::string> Names() const {  // in UTF-8
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path)) names.insert(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(path)) names.insert(entry.path().filename().u8string());
     return names;
   }
   fs::path path;
 };
 
 std::string Bytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(fs::u8path(path), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
@@ -181,7 +182,7 @@ TEST(ExportDialog, OpensWithTheDefaultsKeepsTheChoicesAndGivesTheNameTheFormatsE
   chooseSaveFile = AnswerChooser;
   answer = "/chosen/name.png";
   DialogCommand(kControlExportBrowse);
-  chooseSaveFile = GetSaveFileNameA;
+  chooseSaveFile = GetSaveFileNameUtf8;
   EXPECT_EQ(offered, "/some/where/hm.r16");
   EXPECT_EQ(asked.hwndOwner, dialog);
   EXPECT_STREQ(asked.lpstrFilter, "RAW 16-bit heightmaps (*.r16)");
@@ -339,6 +340,42 @@ TEST(ExportDialog, CancelledAndFailedExportsLeaveNoFileBehind) {
   CloseDialog();
 }
 
+// Names outside ASCII go through the field, the chooser and the files as typed; a read-only heightmap is
+// replaced only when the box that asks is answered "Yes", and stays read-only.
+TEST(ExportDialog, WritesNamesOutsideAsciiAndAsksBeforeReplacingAReadOnlyFile) {
+  GenerateTerrainOnView(false);
+  Folder folder;
+  OpenDialog("65", kControlHeightsPng, true, false, false, "");
+  chooseSaveFile = AnswerChooser;
+  answer = folder / "日本.png";
+  DialogCommand(kControlExportBrowse);
+  chooseSaveFile = GetSaveFileNameUtf8;
+  EXPECT_EQ(GetDlgItemTextUtf8(exportDialog, kControlExportFileName), folder / "日本.png");
+  DialogCommand(IDOK);
+  ASSERT_TRUE(Pump([] { return exportDialog == nullptr; }, 60000));
+  EXPECT_EQ(folder.Names(), (std::set<std::string>{"日本.png", "日本_water.png"}));
+
+  const std::string readOnly = folder / "é Ω.png";
+  std::ofstream(fs::u8path(readOnly)) << "old";
+  fs::permissions(fs::u8path(readOnly), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  for (int said : {IDNO, IDYES}) {
+    SCOPED_TRACE(said == IDYES ? "yes" : "no");
+    recordedBoxes.clear();
+    questionAnswer = said;
+    OpenDialog("65", kControlHeightsPng, false, false, false, "");
+    SetDlgItemTextUtf8(exportDialog, kControlExportFileName, readOnly);
+    DialogCommand(IDOK);
+    ASSERT_EQ(recordedBoxes.size(), 1u);
+    EXPECT_EQ(recordedBoxes[0], "Koravel: " + readOnly + " is read-only.\nReplace it? [over the dialog] [yes/no]");
+    Pump([] { return !ExportRunning(); }, 60000);
+    CloseDialog();
+    EXPECT_EQ(Bytes(readOnly) == "old", said == IDNO);
+    EXPECT_EQ(fs::status(fs::u8path(readOnly)).permissions() & fs::perms::owner_write, fs::perms::none);
+  }
+  questionAnswer = IDNO;
+  fs::permissions(fs::u8path(readOnly), fs::perms::owner_write, fs::perm_options::add);
+}
+
 // The PNG's pixels, RGB, top row first.
 struct Png {
   uint32_t width = 0, height = 0;
@@ -410,7 +447,7 @@ TEST(SavePicture, WritesTheViewAsShownOrSaysWhyNot) {
   Command(kCommandSavePicture);
   EXPECT_TRUE(recordedBoxes.empty());
   EXPECT_EQ(folder.Names(), std::set<std::string>{"view.png"});
-  chooseSaveFile = GetSaveFileNameA;
+  chooseSaveFile = GetSaveFileNameUtf8;
 }
 
 // While a 4097 x 4097 export runs on its worker, the window answers: mouse drags posted to it every 20 ms turn

@@ -62,13 +62,16 @@ bool GenerateTerrain(TerrainGrid* grid, int32_t seed, float passHeightScale, flo
   return SynthesizeTerrain(grid, seed, passHeightScale, freqScale, initFreq, passCount, river);
 }
 
+int questionAnswer = IDNO;
+
 int WINAPI RecordMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   std::string box = std::string(caption) + ": " + text;
   if (type == (MB_OK | MB_ICONERROR)) box += " [error]";
   if (owner != nullptr && owner == mainWindow) box += " [modal]";
   if (owner != nullptr && owner == exportDialog) box += " [over the dialog]";
+  if ((type & 0xF) == MB_YESNO) box += " [yes/no]";
   recordedBoxes.push_back(box);
-  return IDOK;
+  return (type & 0xF) == MB_YESNO ? questionAnswer : IDOK;
 }
 
 void ResetProgram() {

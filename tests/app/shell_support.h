@@ -19,6 +19,9 @@ extern void (*afterFrame)();
 // and " [over the dialog]" when the export dialog does.
 extern std::vector<std::string> recordedBoxes;
 
+// What the recorder answers a question (MB_YESNO) with; other boxes get IDOK.
+extern int questionAnswer;
+
 int WINAPI RecordMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
 // Starts the program once per process, then: benchmark idle, pitch 10, yaw 0, zoom 1,

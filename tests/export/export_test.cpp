@@ -21,6 +21,12 @@
 #include "export/output_file.h"
 #include "tests/golden_data.h"
 
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -412,3 +418,117 @@ TEST(ExportFailures, DevicesAreWrittenInPlaceNeverReplaced) {
   EXPECT_FALSE(fs::is_regular_file(device));
   EXPECT_TRUE(fs::exists(device));
 }
+
+// Writes a finished file of text under a temporary name, ready to be committed.
+void WriteUncommitted(OutputFile* file, const std::string& path, const std::string& text) {
+  ASSERT_TRUE(OpenOutputFile(file, path)) << file->message;
+  ASSERT_TRUE(WriteOutput(file, text.data(), text.size()));
+  ASSERT_TRUE(FinishOutputFile(file)) << file->message;
+}
+
+std::string TextOf(const std::string& path) {
+  const std::vector<unsigned char> bytes = ReadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Before the second of three renames its target becomes a folder.
+std::string folderInTheWay;
+void PutAFolderInTheWay(size_t index) {
+  if (index != 1) return;
+  fs::remove(folderInTheWay);
+  fs::create_directories(folderInTheWay + "/inside");
+}
+
+// Files are committed together: a rename that fails puts back the old file it replaced and removes the
+// new one that had no old file, keeping nothing aside; without a failure all three are replaced.
+TEST(OutputFiles, ARenameThatFailsPutsBackTheFilesAlreadyReplaced) {
+  const std::string dir = WorkFolder();
+  for (bool failing : {true, false}) {
+    SCOPED_TRACE(failing ? "failing" : "succeeding");
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::ofstream(dir + "/a.txt") << "old a";
+    std::ofstream(dir + "/b.txt") << "old b";
+    OutputFile files[3];
+    WriteUncommitted(&files[0], dir + "/a.txt", "new a");
+    WriteUncommitted(&files[1], dir + "/b.txt", "new b");
+    WriteUncommitted(&files[2], dir + "/c.txt", "new c");
+    folderInTheWay = dir + "/b.txt";
+    outputRenameHook = failing ? PutAFolderInTheWay : nullptr;
+    std::string message;
+    const bool committed = CommitOutputFiles(files, 3, &message);
+    outputRenameHook = nullptr;
+    EXPECT_EQ(committed, !failing);
+    if (failing) {
+      EXPECT_EQ(message.rfind("cannot write " + dir + "/b.txt: ", 0), 0u) << message;
+      EXPECT_EQ(FilesIn(dir), (std::set<std::string>{"a.txt", "b.txt"}));
+      EXPECT_EQ(TextOf(dir + "/a.txt"), "old a");
+      EXPECT_TRUE(fs::is_directory(dir + "/b.txt"));
+    } else {
+      EXPECT_EQ(FilesIn(dir), (std::set<std::string>{"a.txt", "b.txt", "c.txt"}));
+      EXPECT_EQ(TextOf(dir + "/a.txt") + TextOf(dir + "/b.txt") + TextOf(dir + "/c.txt"), "new anew bnew c");
+    }
+  }
+}
+
+#ifndef _WIN32
+// The program's way with TERM, HUP and Ctrl+C: in a child process, files half made or made and awaiting
+// their renames are removed before the signal ends it; a signal that comes during the renames ends it
+// once they are done, every file replaced.
+int toParent = -1;
+void TellParentAndWait(size_t index) {
+  if (index != 0) return;
+  if (write(toParent, "r", 1) != 1) _exit(3);
+  usleep(300000);
+}
+
+TEST(OutputFiles, AProgramEndedByASignalLeavesNoTemporaryFile) {
+  const std::string dir = WorkFolder();
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+    for (bool renaming : {false, true}) {
+      SCOPED_TRACE(std::to_string(signal) + (renaming ? " while renaming" : " while writing"));
+      fs::remove_all(dir);
+      fs::create_directories(dir);
+      std::ofstream(dir + "/a.txt") << "old a";
+      int channel[2];
+      ASSERT_EQ(pipe(channel), 0);
+      const pid_t child = fork();
+      if (child == 0) {
+        close(channel[0]);
+        toParent = channel[1];
+        RemoveOutputFilesAtEndingSignals();
+        OutputFile files[2];
+        for (int i = 0; i < 2; ++i) {
+          if (!OpenOutputFile(&files[i], dir + (i == 0 ? "/a.txt" : "/b.txt")) || !WriteOutput(&files[i], "new", 3) ||
+              !FinishOutputFile(&files[i])) {
+            _exit(2);
+          }
+        }
+        if (renaming) {
+          outputRenameHook = TellParentAndWait;
+          std::string message;
+          CommitOutputFiles(files, 2, &message);
+        } else if (write(toParent, "w", 1) != 1) {
+          _exit(3);
+        }
+        for (;;) pause();
+      }
+      close(channel[1]);
+      char said = 0;
+      ASSERT_EQ(read(channel[0], &said, 1), 1);
+      close(channel[0]);
+      kill(child, signal);
+      int status = 0;
+      ASSERT_EQ(waitpid(child, &status, 0), child);
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+      if (renaming) {
+        EXPECT_EQ(FilesIn(dir), (std::set<std::string>{"a.txt", "b.txt"}));
+        EXPECT_EQ(TextOf(dir + "/a.txt") + TextOf(dir + "/b.txt"), "newnew");
+      } else {
+        EXPECT_EQ(FilesIn(dir), std::set<std::string>{"a.txt"});
+        EXPECT_EQ(TextOf(dir + "/a.txt"), "old a");
+      }
+    }
+  }
+}
+#endif
