@@ -16,7 +16,7 @@ bool SynthesizeRect(const SynthesisPlan& plan, TerrainRect rect, SplineWalk* xWa
   const SynthesisKernels* kernels = SelectedKernels();
   const BlockGrid grid = BlocksOf(rect);
   const int64_t blockCount = grid.across * grid.down;
-  int workers = WorkerCount(threads, rect, blockCount);
+  int workers = WorkerCount(threads, rect, grid.down);
 
   WorkerScratch scratch[kMaxThreads];
   memset(scratch, 0, sizeof scratch);

@@ -21,9 +21,10 @@
 //   give exactly the scalar results (synthesis_kernels.h).
 // - The river: at 100 x 100 the viewer's carve, cut into each block's cells; at
 //   other sizes the 100 x 100 river resampled (river_resample.h).
-// - Threads take blocks; a block's samples depend on nothing but the plan and
-//   their position, so neither the thread count nor the block size changes a bit
-//   (block_threads.cpp).
+// - Threads take whole rows of blocks, so no two write the same rows at once, and
+//   each thread is the first to touch the memory it fills; a block's samples depend
+//   on nothing but the plan and their position, so neither the thread count nor
+//   the block size changes a bit (block_threads.cpp).
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,63 @@
+// The samples of a rectangle made band by band on worker threads and handed over in order, so writing overlaps generating.
+#include "export/band_stream.h"
+
+#include <vector>
+
+#include "export/export_control.h"
+#include "export/ordered_work.h"
+#include "terrain/synthesis_blocks.h"
+#include "platform/memory/field_memory.h"
+
+// A band holds about this many samples: whole rows of blocks where the rectangle is narrow enough.
+static const int64_t kBandSamples = int64_t(1) << 21;
+
+int64_t BandRows(int64_t width) {
+  int64_t rows = kBandSamples / (width > 0 ? width : 1);
+  if (rows >= kBlockSide) rows = rows / kBlockSide * kBlockSide;
+  return rows < 16 ? 16 : rows;
+}
+
+bool StreamBands(const SynthesisPlan& plan, TerrainRect rect, bool withWater, int threads, float low, float high,
+                 ExportControl* control, const BandTaker& take) {
+  const int64_t bandRows = BandRows(rect.width) < rect.depth ? BandRows(rect.width) : rect.depth;
+  OrderedWork work;
+  work.pieces = CeilDiv(rect.depth, bandRows);
+  work.workers = OrderedWorkers(threads, work.pieces);
+  work.slots = work.workers + 2;
+  if (work.slots > work.pieces) work.slots = static_cast<int>(work.pieces);
+
+  // Each slot: a band's heights (and water) and its range.
+  const size_t bandBytes = sizeof(float) * static_cast<size_t>(bandRows * rect.width);
+  std::vector<float*> heights(static_cast<size_t>(work.slots), nullptr);
+  std::vector<float*> water(static_cast<size_t>(work.slots), nullptr);
+  std::vector<HeightRange> ranges(static_cast<size_t>(work.slots));
+  bool ok = true;
+  for (size_t i = 0; i < heights.size(); ++i) {
+    heights[i] = static_cast<float*>(AllocateFieldMemory(bandBytes));
+    if (withWater) water[i] = static_cast<float*>(AllocateFieldMemory(bandBytes));
+    if (heights[i] == nullptr || (withWater && water[i] == nullptr)) ok = false;
+  }
+  auto bandRect = [&](int64_t band) {
+    const int64_t z0 = band * bandRows;
+    return TerrainRect{rect.x0, rect.z0 + z0, rect.width, rect.depth - z0 < bandRows ? rect.depth - z0 : bandRows};
+  };
+  work.make = [&](int64_t band, int slot) {
+    ranges[static_cast<size_t>(slot)] = HeightRange{false, 0.0f, 0.0f, 0, 0};
+    const RectOutput output = {heights[static_cast<size_t>(slot)], water[static_cast<size_t>(slot)],
+                               &ranges[static_cast<size_t>(slot)]};
+    return SynthesizeRect(plan, bandRect(band), nullptr, nullptr, 1, output, &control->synthesis);
+  };
+  work.take = [&](int64_t band, int slot) {
+    const TerrainRect rows = bandRect(band);
+    const ExportField field = {heights[static_cast<size_t>(slot)], water[static_cast<size_t>(slot)], rows, rows,
+                               plan.terrainWidth, plan.terrainDepth, low, high};
+    AddExportWork(control, rows.width * rows.depth);
+    return !ExportCancelled(control) && take(field, ranges[static_cast<size_t>(slot)]);
+  };
+  ok = ok && RunOrderedWork(work);
+  for (size_t i = 0; i < heights.size(); ++i) {
+    ReleaseFieldMemory(heights[i], bandBytes);
+    ReleaseFieldMemory(water[i], bandBytes);
+  }
+  return ok;
+}
