@@ -158,15 +158,15 @@ void TakeRange(const HeightRange& range, float* minHeight, float* maxHeight) {
 }
 
 // Finishes the sample files (compressing their PNGs) side by side, on as many threads as there are cores.
-bool FinishSampleFiles(std::vector<SampleFile>* samples) {
-  std::vector<char> finished(samples->size(), 0);
+bool FinishSampleFiles(std::vector<SampleFile>* samples, const std::vector<size_t>& which) {
+  std::vector<char> finished(which.size(), 0);
   std::vector<std::thread> helpers;
   const size_t cores = std::max(1u, std::thread::hardware_concurrency());
   std::atomic<size_t> next{0};
   auto work = [&] {
-    for (size_t i = next++; i < samples->size(); i = next++) finished[i] = FinishSampleFile(&(*samples)[i]);
+    for (size_t i = next++; i < which.size(); i = next++) finished[i] = FinishSampleFile(&(*samples)[which[i]]);
   };
-  for (size_t i = 1; i < cores && i < samples->size(); ++i) {
+  for (size_t i = 1; i < cores && i < which.size(); ++i) {
     try {
       helpers.emplace_back(work);
     } catch (...) {
@@ -441,7 +441,7 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
   outcome->rangeHigh = high;
 
   // Every file complete under its temporary name before any takes its target's.
-  if (written && !FinishSampleFiles(&samples)) {
+  if (written && !FinishSampleFiles(&samples, sampleFiles)) {
     written = false;
     for (size_t i : sampleFiles) {
       if (outputs[i].failed) {

@@ -19,11 +19,17 @@
 #include "platform/console/console.h"
 #include "terrain/generation_limits.h"
 
-#ifdef KORAVEL_EXPORT_PICTURES
+#if defined(KORAVEL_EXPORT_PICTURES)
 #include "export/picture.h"
-static const PictureWriter kPictureWriter = WriteTerrainPicture;
+static PictureWriter LoadPictureWriter(std::string*) { return WriteTerrainPicture; }
+#elif defined(KORAVEL_PICTURE_MODULE)
+#include "platform/module/program_module.h"
+// The picture code is a module loaded only when a picture is asked for.
+static PictureWriter LoadPictureWriter(std::string* message) {
+  return reinterpret_cast<PictureWriter>(LoadModuleFunction(KORAVEL_PICTURE_MODULE, "KoravelWriteTerrainPicture", message));
+}
 #else
-static const PictureWriter kPictureWriter = nullptr;
+static PictureWriter LoadPictureWriter(std::string*) { return nullptr; }
 #endif
 
 namespace {
@@ -383,9 +389,18 @@ int main(int argc, char** argv) {
   std::atomic<bool> finished{false};
   std::thread progress;
   if (StandardErrorIsTerminal()) progress = std::thread(ShowProgress, &control, &finished);
+  PictureWriter pictureWriter = nullptr;
+  if (!request.picturePath.empty()) {
+    std::string message;
+    pictureWriter = LoadPictureWriter(&message);
+    if (pictureWriter == nullptr && !message.empty()) {
+      fprintf(stderr, "%s: --render: %s\n", kProgram, message.c_str());
+      return 1;
+    }
+  }
   ExportOutcome outcome;
   const bool done = rangeOnly ? FindWholeTerrainRange(request, &control, &outcome)
-                              : RunExport(request, &control, kPictureWriter, &outcome);
+                              : RunExport(request, &control, pictureWriter, &outcome);
   finished = true;
   if (progress.joinable()) progress.join();
   interruptible = nullptr;

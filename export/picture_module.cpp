@@ -1,0 +1,8 @@
+// The entry point of the picture module, which koravel-export loads when a picture is asked for.
+#include "export/picture.h"
+
+extern "C" __attribute__((visibility("default"))) bool KoravelWriteTerrainPicture(const ExportField& field,
+                                                                                 const ExportRequest& request,
+                                                                                 OutputFile* file) {
+  return WriteTerrainPicture(field, request, file);
+}
