@@ -18,7 +18,8 @@ struct Ring {
   std::vector<Slot> slots;
   std::mutex lock;
   std::condition_variable changed;
-  int64_t next = 0;
+  int64_t next = 0;   // the next piece to make
+  int64_t taken = 0;  // pieces taken so far
   bool stopped = false;
   bool failed = false;  // a piece could not be made
 };
@@ -29,8 +30,10 @@ void MakePieces(Ring* ring) {
     const int64_t piece = ring->next++;
     const int index = static_cast<int>(piece % static_cast<int64_t>(ring->slots.size()));
     Slot& slot = ring->slots[static_cast<size_t>(index)];
-    // The slot frees once the piece that many places earlier has been taken.
-    ring->changed.wait(held, [&] { return ring->stopped || slot.piece < 0; });
+    // The slot is this piece's once the piece that many places earlier has been taken
+    // (not merely once it is free: a later piece must not take it first).
+    const int64_t slots = static_cast<int64_t>(ring->slots.size());
+    ring->changed.wait(held, [&] { return ring->stopped || ring->taken > piece - slots; });
     if (ring->stopped) break;
     slot.piece = piece;
     slot.ready = false;
@@ -78,6 +81,7 @@ bool RunOrderedWork(const OrderedWork& work) {
     std::lock_guard<std::mutex> held(ring.lock);
     slot.piece = -1;
     slot.ready = false;
+    ++ring.taken;
     ring.changed.notify_all();
   }
   {
