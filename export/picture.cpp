@@ -53,6 +53,8 @@ bool WriteTerrainPicture(const ExportField& field, const ExportRequest& request,
   settings.renderMode = view.wire ? kRenderModeWire : kRenderModeSolid;
   settings.createAs2d = request.flat ? 1 : 0;
   InitRenderState();
+  // Drawn once: straight from vertex arrays, with no display list to compile.
+  SetTerrainSource(kTerrainFromArrays);
   viewState.pitch = view.pitch;
   viewState.yaw = view.yaw;
   viewState.zoom = view.zoom;
@@ -60,6 +62,7 @@ bool WriteTerrainPicture(const ExportField& field, const ExportRequest& request,
   currentTerrain = &grid;
   DrawFrame();
   currentTerrain = nullptr;
+  SetTerrainSource(kTerrainFromList);
   std::vector<uint8_t> rgb;
   const bool read = ReadOffscreenView(&rgb);
   CloseOffscreenView();
