@@ -10,7 +10,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick libgtk2.0-0
   dpkg-dev file desktop-file-utils librsvg2-bin icoutils man-db
   libspng-dev libcli11-dev libz-mingw-w64-dev
-  assimp-utils libtinygltf-dev
+  assimp-utils libtinygltf-dev libdeflate-dev pngcheck
 )
 
 missing=()

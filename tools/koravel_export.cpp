@@ -50,6 +50,9 @@ const char kFooter[] =
     "  --colour   .png: 8-bit RGB in the colours of the solid mesh.\n"
     "  --mesh     .obj or .glb (glTF 2.0): a vertex per sample with colour and normal.\n"
     "  --render   .png: the viewer's picture of the terrain.\n"
+    "The range LO HI is float32, printed with 9 digits, which read back as exactly the same float.\n"
+    "Samples lie 150 / W apart (W the terrain's samples along x; D along z): W samples span\n"
+    "150 x (W - 1) / W units, from -75 on. PNG text and the .glb's extras give the spacing.\n"
     "A tile's scaled formats share the whole terrain's range: pass the range that --range-only prints\n"
     "as --range LO,HI, or it is worked out for every tile.\n"
     "Exit codes: 0 done, 2 a usage error or a refused shape, 1 a file that cannot be written or memory\n"
@@ -65,6 +68,7 @@ struct CommandLine {
   bool flat = false;
   std::string view, pitch, yaw, zoom;
   bool wire = false;
+  std::string compression;
 };
 
 int UsageError(const std::string& message) {
@@ -264,6 +268,9 @@ int ReadRequest(const CommandLine& line, ExportRequest* request, bool* rangeOnly
   if (!line.yaw.empty() && !ReadReal(line.yaw, &view.yaw)) return UsageError("--yaw: '" + line.yaw + "' is not a decimal number");
   if (!line.zoom.empty() && !ReadReal(line.zoom, &view.zoom)) return UsageError("--zoom: '" + line.zoom + "' is not a decimal number");
   view.wire = line.wire;
+  if (!line.compression.empty() && !PngCompressionOfName(line.compression, &request->compression)) {
+    return UsageError("--compression: '" + line.compression + "' is none of fast, default and small");
+  }
   return 0;
 }
 
@@ -297,6 +304,8 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line) {
     add("--mesh", &line->mesh, "FILE", "Mesh: .obj or .glb", "Files");
     add("--render", &line->render, "FILE.png", "The viewer's picture of the terrain", "Files");
     app.add_flag("--flat", line->flat, "Lay the mesh and the picture's solid terrain in the plane y = 0")->group("Files");
+    add("--compression", &line->compression, "fast|default|small",
+        "Compression of PNG heights, water and colour maps (default default)", "Files");
     add("--view", &line->view, "WxH", "Picture size in pixels (default 800x541)", "Picture");
     add("--pitch", &line->pitch, "F", "Tilt in degrees (default 10)", "Picture");
     add("--yaw", &line->yaw, "F", "Turn in degrees (default 0)", "Picture");
@@ -325,7 +334,7 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line) {
                                  &line->passHeightScale, &line->passes, &line->width, &line->depth,
                                  &line->size, &line->tile, &line->threads, &line->range, &line->heights,
                                  &line->water, &line->colour, &line->mesh, &line->render, &line->view,
-                                 &line->pitch, &line->yaw, &line->zoom};
+                                 &line->pitch, &line->yaw, &line->zoom, &line->compression};
   for (const std::string* value : values) {
     if (value->compare(0, 2, "--") == 0) {
       return UsageError("'" + *value + "' is an option, not a value (a file of that name can be given as ./" +

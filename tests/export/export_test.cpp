@@ -6,6 +6,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include "export/export_control.h"
 #include "export/export_field.h"
 #include "export/export_job.h"
+#include "export/mesh_writers.h"
 #include "export/output_file.h"
 #include "tests/golden_data.h"
 
@@ -276,7 +278,10 @@ TEST(ExportMeshes, TheColourMapAndTheObjFollowTheDisplayListAndTheGlbCarriesTheS
     for (size_t a = 0; a < 3; ++a) memcpy(&read[3 * a], &glb[bin + a * 120000 + i * 12], 12);
     const std::vector<float>& v = obj.vertices[i];
     const std::vector<float>& n = obj.normals[i];
-    ASSERT_EQ(read, (std::vector<float>{v[0], v[1], v[2], n[0], n[1], n[2], v[3], v[4], v[5]})) << "vertex " << i;
+    // Colours linear, as glTF wants: the OBJ's (and the viewer's) through the sRGB transfer function.
+    ASSERT_EQ(read, (std::vector<float>{v[0], v[1], v[2], n[0], n[1], n[2], LinearColour(v[3]), LinearColour(v[4]),
+                                        LinearColour(v[5])}))
+        << "vertex " << i;
   }
   for (size_t i = 0; i < 3 * obj.faces.size(); ++i) {
     uint16_t index = 0;
@@ -349,6 +354,62 @@ TEST(ExportTiles, ATileIsTheCutOfTheWholeInEveryFormatWithTheWholeTerrainsRange)
   }
 }
 
+// The samples of every PNG at each compression, and the fields through every path: the same.
+TEST(ExportFormats, EveryCompressionAndEveryWayOfGeneratingGivesTheSameSamples) {
+  const std::string dir = WorkFolder();
+  // 1537 a side: two bands when streamed. First the fields alone (streamed) on one thread.
+  ExportRequest request = DefaultRiver();
+  request.terrainWidth = request.terrainDepth = 1537;
+  request.threads = 1;
+  request.heightsPath = dir + "/one.f32";
+  request.waterPath = dir + "/one-water.f32";
+  Export(request);
+  const std::vector<unsigned char> heights = ReadBytes(dir + "/one.f32"), water = ReadBytes(dir + "/one-water.f32");
+  ASSERT_EQ(heights.size(), 1537u * 1537 * 4);
+  // Streamed on two threads, and whole on two threads (a mesh needs the whole field).
+  for (const bool whole : {false, true}) {
+    SCOPED_TRACE(whole ? "whole field" : "streamed");
+    request.threads = 2;
+    request.heightsPath = dir + "/two.f32";
+    request.waterPath = dir + "/two-water.f32";
+    request.meshPath = whole ? dir + "/m.glb" : "";
+    request.meshFormat = kMeshGlb;
+    Export(request);
+    EXPECT_TRUE(ReadBytes(dir + "/two.f32") == heights);
+    EXPECT_TRUE(ReadBytes(dir + "/two-water.f32") == water);
+  }
+
+  // Each kind of PNG at each compression: the same samples, smaller as it works harder.
+  request = DefaultRiver();
+  request.terrainWidth = request.terrainDepth = 257;
+  std::map<std::string, std::vector<uint32_t>> samples;
+  std::map<std::string, uintmax_t> sizes;
+  for (const PngCompression compression : {kPngFast, kPngDefault, kPngSmall}) {
+    request.compression = compression;
+    request.heightsPath = dir + "/h.png";
+    request.heightsFormat = kHeightsPng16;
+    request.waterPath = dir + "/w.png";
+    request.waterFormat = kWaterPng8;
+    request.colourPath = dir + "/c.png";
+    Export(request);
+    for (const char* name : {"h.png", "w.png", "c.png"}) {
+      SCOPED_TRACE(std::string(name) + " at compression " + std::to_string(compression));
+      const Png png = ReadPng(dir + "/" + name);
+      ASSERT_FALSE(png.samples.empty());
+      if (compression == kPngFast) {
+        samples[name] = png.samples;
+      } else {
+        EXPECT_TRUE(png.samples == samples[name]);
+        EXPECT_LE(fs::file_size(dir + "/" + name), sizes[name]);
+      }
+      sizes[name] = fs::file_size(dir + "/" + name);
+      if (std::string(KORAVEL_PNGCHECK).empty()) continue;
+      const std::string command = std::string(KORAVEL_PNGCHECK) + " -q " + dir + "/" + name;
+      EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    }
+  }
+}
+
 // Requests that koravel-export refuses before making them, which the program's dialog may still make.
 // (Unwritable files and refused shapes are held against koravel-export itself.)
 TEST(ExportFailures, RefusalsWriteNothingAndSayWhy) {
@@ -375,7 +436,11 @@ TEST(ExportFailures, RefusalsWriteNothingAndSayWhy) {
   std::string message;
   EXPECT_TRUE(CheckMeshShape(kMeshGlb, 8461, 8461, &message)) << message;
   EXPECT_FALSE(CheckMeshShape(kMeshGlb, 8462, 8461, &message));
-  EXPECT_NE(message.find("8462 x 8461 mesh needs 4.0 GiB"), std::string::npos) << message;
+  EXPECT_NE(message.find("at most 4294967295 bytes"), std::string::npos) << message;
+  EXPECT_NE(message.find("a 8462 x 8461 mesh needs " +
+                         std::to_string(GlbBinaryBytes(8462, 8461)) + " bytes"),
+            std::string::npos)
+      << message;
   EXPECT_TRUE(CheckMeshShape(kMeshObj, 16384, 16384, &message));
 }
 
