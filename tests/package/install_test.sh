@@ -29,4 +29,7 @@ shape=$(identify -format '%m %wx%h' "$prefix/share/icons/hicolor/48x48/apps/$ico
 [ "$shape" = "PNG 48x48" ] || fail "the entry's icon '$icon' has no 48 x 48 PNG: '$shape'"
 
 expect_version "$version" "$prefix/bin/koravel-export"
+# The installed koravel-export finds its picture module in the install's library folder.
+"$prefix/bin/koravel-export" --render "$work/picture.png" >"$work/render.log" 2>&1 && [ -s "$work/picture.png" ] ||
+  fail "the installed koravel-export drew no picture: $(cat "$work/render.log")"
 finish
