@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -14,12 +15,14 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "export/export_control.h"
 #include "export/export_field.h"
 #include "export/export_job.h"
 #include "export/mesh_writers.h"
+#include "export/ordered_work.h"
 #include "export/output_file.h"
 #include "tests/golden_data.h"
 
@@ -408,6 +411,41 @@ TEST(ExportFormats, EveryCompressionAndEveryWayOfGeneratingGivesTheSameSamples) 
       EXPECT_EQ(std::system(command.c_str()), 0) << command;
     }
   }
+}
+
+// Pieces made on many threads come out in order, each once, whatever the slots and however
+// unevenly they take; a later piece never takes an earlier one's slot (which once hung).
+TEST(ExportFormats, OrderedWorkTakesEveryPieceInOrderWithFewSlotsAndUnevenWorkers) {
+  for (const int slots : {1, 2, 6}) {
+    SCOPED_TRACE(std::to_string(slots) + " slots");
+    std::vector<int64_t> held(static_cast<size_t>(slots), -1);
+    std::vector<int64_t> taken;
+    OrderedWork work;
+    work.pieces = 300;
+    work.workers = 4;
+    work.slots = slots;
+    work.make = [&](int64_t piece, int slot) {
+      if (piece % 7 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+      held[static_cast<size_t>(slot)] = piece;
+      return true;
+    };
+    work.take = [&](int64_t piece, int slot) {
+      if (piece % 5 == 0) std::this_thread::sleep_for(std::chrono::microseconds(300));
+      taken.push_back(held[static_cast<size_t>(slot)] == piece ? piece : -1);
+      return true;
+    };
+    ASSERT_TRUE(RunOrderedWork(work));
+    ASSERT_EQ(taken.size(), 300u);
+    for (size_t i = 0; i < taken.size(); ++i) ASSERT_EQ(taken[i], int64_t(i));
+  }
+  // A piece that cannot be made stops the work.
+  OrderedWork failing;
+  failing.pieces = 50;
+  failing.workers = 2;
+  failing.slots = 3;
+  failing.make = [](int64_t piece, int) { return piece != 20; };
+  failing.take = [](int64_t piece, int) { return piece < 20; };
+  EXPECT_FALSE(RunOrderedWork(failing));
 }
 
 // Requests that koravel-export refuses before making them, which the program's dialog may still make.
