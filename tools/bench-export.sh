@@ -29,7 +29,7 @@ seconds() {
   done
   printf '%s\n' "${times[@]}" | sort -g | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'
 }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b > 0 ? a / b : 0 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 row() { printf '%-44s %12s %14s %8s   %s\n' "$@"; }
 size_of() { stat -c %s "$1"; }
 copy_time() { runs=1 seconds dd if="$1" of="$work/copy" bs=4M status=none; rm -f "$work/copy"; }
