@@ -23,19 +23,22 @@ bool StreamBands(const SynthesisPlan& plan, TerrainRect rect, bool withWater, in
   OrderedWork work;
   work.pieces = CeilDiv(rect.depth, bandRows);
   work.workers = OrderedWorkers(threads, work.pieces);
-  work.slots = work.workers + 2;
+  // One band being taken while each worker makes one: every page is touched once.
+  work.slots = work.workers + 1;
   if (work.slots > work.pieces) work.slots = static_cast<int>(work.pieces);
 
-  // Each slot: a band's heights (and water) and its range.
-  const size_t bandBytes = sizeof(float) * static_cast<size_t>(bandRows * rect.width);
+  // Each slot: a band's heights (and water) and its range, all in one block.
+  const size_t bandFloats = static_cast<size_t>(bandRows * rect.width + 16) & ~size_t(15);
+  const size_t fields = withWater ? 2 : 1;
+  const size_t bytes = sizeof(float) * bandFloats * fields * static_cast<size_t>(work.slots);
+  float* memory = static_cast<float*>(AllocateFieldMemory(bytes));
   std::vector<float*> heights(static_cast<size_t>(work.slots), nullptr);
   std::vector<float*> water(static_cast<size_t>(work.slots), nullptr);
   std::vector<HeightRange> ranges(static_cast<size_t>(work.slots));
-  bool ok = true;
-  for (size_t i = 0; i < heights.size(); ++i) {
-    heights[i] = static_cast<float*>(AllocateFieldMemory(bandBytes));
-    if (withWater) water[i] = static_cast<float*>(AllocateFieldMemory(bandBytes));
-    if (heights[i] == nullptr || (withWater && water[i] == nullptr)) ok = false;
+  bool ok = memory != nullptr;
+  for (size_t i = 0; ok && i < heights.size(); ++i) {
+    heights[i] = memory + i * fields * bandFloats;
+    if (withWater) water[i] = heights[i] + bandFloats;
   }
   auto bandRect = [&](int64_t band) {
     const int64_t z0 = band * bandRows;
@@ -55,9 +58,6 @@ bool StreamBands(const SynthesisPlan& plan, TerrainRect rect, bool withWater, in
     return !ExportCancelled(control) && take(field, ranges[static_cast<size_t>(slot)]);
   };
   ok = ok && RunOrderedWork(work);
-  for (size_t i = 0; i < heights.size(); ++i) {
-    ReleaseFieldMemory(heights[i], bandBytes);
-    ReleaseFieldMemory(water[i], bandBytes);
-  }
+  ReleaseFieldMemory(memory, bytes);
   return ok;
 }

@@ -17,6 +17,7 @@
 #include "koravel_version.h"
 #include "panel/field_text.h"
 #include "platform/console/console.h"
+#include "platform/memory/field_memory.h"
 #include "terrain/generation_limits.h"
 
 #if defined(KORAVEL_EXPORT_PICTURES)
@@ -378,6 +379,8 @@ int ExitCodeOf(ExportStatus status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Bands and pieces reuse the memory the ones before them freed.
+  KeepFreedMemory();
   CommandLine line;
   const int parsed = ParseCommandLine(argc, argv, &line);
   if (parsed >= 0) {

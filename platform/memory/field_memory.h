@@ -11,3 +11,9 @@ void* AllocateFieldMemory(size_t bytes);
 
 // Gives back memory from AllocateFieldMemory with the same `bytes`; nothing for null.
 void ReleaseFieldMemory(void* memory, size_t bytes);
+
+// Lets the heap keep blocks of up to a few tens of megabytes once freed, for the next
+// allocation to reuse, instead of giving them back to the system and faulting fresh
+// pages each time: what a program that once freed a large block gets from glibc anyway.
+// Nothing where the allocator already keeps them.
+void KeepFreedMemory();

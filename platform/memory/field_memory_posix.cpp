@@ -1,6 +1,7 @@
 // Memory for large sample fields on Linux: anonymous maps aligned to huge pages, with madvise(MADV_HUGEPAGE).
 #include "platform/memory/field_memory.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 
 #include <cstdint>
@@ -41,4 +42,9 @@ void ReleaseFieldMemory(void* memory, size_t bytes) {
     return;
   }
   munmap(memory, MappedBytes(bytes));
+}
+
+void KeepFreedMemory() {
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);  // glibc's highest dynamic value on 64-bit systems
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);  // twice that, as glibc raises it
 }

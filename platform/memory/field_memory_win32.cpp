@@ -22,3 +22,5 @@ void ReleaseFieldMemory(void* memory, size_t bytes) {
   }
   VirtualFree(memory, 0, MEM_RELEASE);
 }
+
+void KeepFreedMemory() {}
