@@ -3,12 +3,14 @@
 # measured in the same run, so the ratios hold on a busy machine: the whole process against
 # FastNoiseLite's (tools/bench_peer.cpp), files against dd of the same bytes, PNGs against zlib level 6
 # on the same rows, and the viewer's "Single" fresh against a warmed allocator (with --viewer).
-# Usage: bench-export.sh [--viewer] BUILD_DIR [PEER_BUILD_DIR]
+# Usage: bench-export.sh [--viewer | --viewer-only] BUILD_DIR [PEER_BUILD_DIR]
 #   BUILD_DIR holds tools/koravel-export (and app/koravel for --viewer); PEER_BUILD_DIR (default
-#   BUILD_DIR) holds tools/bench-peer, built where KORAVEL_PEERS_DIR has FastNoiseLite.h.
+#   BUILD_DIR) holds tools/bench-peer, built where KORAVEL_PEERS_DIR has FastNoiseLite.h, and
+#   tools/panel-geometry. --viewer needs a display (tools/with-xvfb.sh gives one).
 set -euo pipefail
-viewer=0
+viewer=0 exports=1
 if [ "${1:-}" = --viewer ]; then viewer=1; shift; fi
+if [ "${1:-}" = --viewer-only ]; then viewer=1 exports=0; shift; fi
 build=$(cd "$1" && pwd)
 peer=$(cd "${2:-$1}" && pwd)/tools/bench-peer
 tool=$build/tools/koravel-export
@@ -36,6 +38,7 @@ copy_time() { runs=1 seconds dd if="$1" of="$work/copy" bs=4M status=none; rm -f
 
 echo "koravel-export at $tool on $(nproc) cores ($(date -u +%Y-%m-%dT%H:%MZ)), median of $runs runs"
 row "figure" "koravel" "peer or limit" "ratio" "target"
+if [ "$exports" = 1 ]; then
 
 # Whole process, writing no file: against FastNoiseLite's whole process over the same samples.
 own=$(seconds "$tool" --size 4097)
@@ -87,11 +90,12 @@ rm -f m.obj
 /usr/bin/time -f "%e %M" -o render.time "$tool" --size 4097 --river --render r.png >/dev/null
 read -r own kib <render.time
 row "--render 4097 (s), peak $((kib / 1024)) MiB" "$own" "3" "$(ratio "$own" 3)" "<= 1"
+fi
 
 # The viewer's "Single": a fresh program against one whose allocator is warmed (its thresholds
 # raised, as a program that once freed a large block has them).
 if [ "$viewer" = 1 ]; then
-  single_fps() {  # single_fps [ENV...]: a fresh koravel's second "Single" on a virtual display
+  single_fps() {  # single_fps [ENV...]: a fresh koravel's first "Single" on a virtual display
     local log=$work/texts.log window="" geometry
     rm -f "$log"
     env KORAVEL_TEXT_LOG="$log" "$@" "$build/app/koravel" &
@@ -103,23 +107,21 @@ if [ "$viewer" = 1 ]; then
     sleep 0.5
     read -r width _ originX originY < <(xwininfo -children -id "$window" |
       awk '/^ +0x/ {split($(NF-1), size, /[x+]/); split($NF, place, "+"); print size[1], size[2], place[2], place[3]; exit}')
-    "$build/tools/panel-geometry" >"$work/panel.txt"
+    "$(dirname "$peer")/panel-geometry" >"$work/panel.txt"
     click() {
       read -r _ left top right bottom < <(awk -v id="$1" '$1 == id' "$work/panel.txt")
       xdotool mousemove $((originX + width - 152 + (left + right) / 2)) $((originY + 1 + (top + bottom) / 2)) click 1
     }
     click 1007
     sleep 1
-    for count in 1 2; do
-      click 1006
-      for _ in $(seq 100); do
-        [ "$(grep -c 'Fps: ' "$log" 2>/dev/null)" -ge "$count" ] && break
-        sleep 0.1
-      done
+    click 1006
+    for _ in $(seq 100); do
+      grep -q 'Fps: ' "$log" 2>/dev/null && break
+      sleep 0.1
     done
     kill "$program" 2>/dev/null
     wait "$program" 2>/dev/null || true
-    awk -F'\t' '$2 ~ /^Fps: / {rate = substr($2, 6)} END {printf "%.1f", rate}' "$log"
+    awk -F'\t' '$2 ~ /^Fps: / {printf "%.1f", substr($2, 6); exit}' "$log"
   }
   fresh=$(single_fps)
   warmed=$(single_fps GLIBC_TUNABLES=glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=67108864)
