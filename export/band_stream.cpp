@@ -1,20 +1,23 @@
 // The samples of a rectangle made band by band on worker threads and handed over in order, so writing overlaps generating.
 #include "export/band_stream.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "export/export_control.h"
 #include "export/ordered_work.h"
+#include "terrain/group_walks.h"
 #include "terrain/synthesis_blocks.h"
 #include "platform/memory/field_memory.h"
 
-// A band holds about this many samples: whole rows of blocks where the rectangle is narrow enough.
-static const int64_t kBandSamples = int64_t(1) << 21;
+// A band holds about this many samples, and at least kMinBandRows rows: little memory to
+// touch for the first time (which costs as much as generating it), little to record per band.
+static const int64_t kBandSamples = int64_t(1) << 19;
+static const int64_t kMinBandRows = 64;
 
 int64_t BandRows(int64_t width) {
-  int64_t rows = kBandSamples / (width > 0 ? width : 1);
-  if (rows >= kBlockSide) rows = rows / kBlockSide * kBlockSide;
-  return rows < 16 ? 16 : rows;
+  const int64_t rows = kBandSamples / (width > 0 ? width : 1);
+  return rows < kMinBandRows ? kMinBandRows : rows;
 }
 
 bool StreamBands(const SynthesisPlan& plan, TerrainRect rect, bool withWater, int threads, float low, float high,
@@ -40,6 +43,27 @@ bool StreamBands(const SynthesisPlan& plan, TerrainRect rect, bool withWater, in
     heights[i] = memory + i * fields * bandFloats;
     if (withWater) water[i] = heights[i] + bandFloats;
   }
+  // The walks along x, the same for every band, recorded once when one group holds every pass;
+  // each band's walks along z start where the band before it ends.
+  GroupWalks columns = {};
+  const bool shared = ok && BuildGroupWalks(plan, {rect.x0, rect.z0, rect.width, 1}, 0, nullptr, nullptr, &columns) &&
+                      columns.end == plan.passCount;
+  const size_t passes = static_cast<size_t>(plan.passCount);
+  std::vector<SplineWalk> zStarts(static_cast<size_t>(work.pieces) * passes);
+  std::vector<SplineWalk> zWalks(static_cast<size_t>(work.slots) * passes);
+  if (shared) {
+    std::vector<SplineWalk> at(passes);
+    for (size_t p = 0; p < passes; ++p) {
+      at[p] = SplineWalk{0.0f, 0};
+      SkipWalk(&at[p], plan.passes[p].zStep, rect.z0);
+    }
+    for (int64_t band = 0; band < work.pieces; ++band) {
+      for (size_t p = 0; p < passes; ++p) {
+        zStarts[static_cast<size_t>(band) * passes + p] = at[p];
+        SkipWalk(&at[p], plan.passes[p].zStep, bandRows);
+      }
+    }
+  }
   auto bandRect = [&](int64_t band) {
     const int64_t z0 = band * bandRows;
     return TerrainRect{rect.x0, rect.z0 + z0, rect.width, rect.depth - z0 < bandRows ? rect.depth - z0 : bandRows};
@@ -48,7 +72,10 @@ bool StreamBands(const SynthesisPlan& plan, TerrainRect rect, bool withWater, in
     ranges[static_cast<size_t>(slot)] = HeightRange{false, 0.0f, 0.0f, 0, 0};
     const RectOutput output = {heights[static_cast<size_t>(slot)], water[static_cast<size_t>(slot)],
                                &ranges[static_cast<size_t>(slot)]};
-    return SynthesizeRect(plan, bandRect(band), nullptr, nullptr, 1, output, &control->synthesis);
+    if (!shared) return SynthesizeRect(plan, bandRect(band), nullptr, nullptr, 1, output, &control->synthesis);
+    SplineWalk* z = passes > 0 ? &zWalks[static_cast<size_t>(slot) * passes] : nullptr;
+    if (passes > 0) std::copy_n(&zStarts[static_cast<size_t>(band) * passes], passes, z);
+    return SynthesizeRect(plan, bandRect(band), nullptr, z, 1, output, &control->synthesis, &columns);
   };
   work.take = [&](int64_t band, int slot) {
     const TerrainRect rows = bandRect(band);
@@ -58,6 +85,7 @@ bool StreamBands(const SynthesisPlan& plan, TerrainRect rect, bool withWater, in
     return !ExportCancelled(control) && take(field, ranges[static_cast<size_t>(slot)]);
   };
   ok = ok && RunOrderedWork(work);
+  ReleaseGroupWalks(&columns);
   ReleaseFieldMemory(memory, bytes);
   return ok;
 }

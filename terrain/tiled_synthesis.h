@@ -87,11 +87,17 @@ struct RectOutput {
   HeightRange* range;  // or null
 };
 
+struct GroupWalks;
+
 // Computes rect (already checked) of the planned terrain. xWalks / zWalks hold,
 // per planned pass, the spline walk at column rect.x0 / row rect.z0 and are moved
 // past the rectangle; null walks from column and row 0 here. threads 0: every core.
+// columns, unless null, are the walks along x recorded once for rect's columns
+// (BuildGroupWalks), shared by the bands of rows of a taller rectangle; xWalks is
+// then not used.
 bool SynthesizeRect(const SynthesisPlan& plan, TerrainRect rect, SplineWalk* xWalks,
-                    SplineWalk* zWalks, int threads, RectOutput output, SynthesisControl* control);
+                    SplineWalk* zWalks, int threads, RectOutput output, SynthesisControl* control,
+                    const GroupWalks* columns = nullptr);
 
 // The kernels the next synthesis uses (see SelectTerrainSimd).
 const SynthesisKernels* SelectedKernels();
