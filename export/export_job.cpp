@@ -2,19 +2,26 @@
 #include "export/export_job.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
+#include "export/band_stream.h"
 #include "export/export_control.h"
 #include "export/export_field.h"
 #include "export/output_file.h"
 #include "export/png_writer.h"
 #include "export/sample_formats.h"
 #include "koravel_version.h"
+#include "platform/memory/field_memory.h"
 #include "terrain/generation_limits.h"
+#include "terrain/tiled_synthesis.h"
 
 double ExportFraction(const ExportControl& control) {
   const int64_t total = control.workTotal.load();
@@ -81,6 +88,18 @@ std::string TerrainOptionsText(const ExportRequest& request) {
   return text;
 }
 
+std::string RangeText(float value) {
+  char text[32];
+  snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+  return text;
+}
+
+std::string SpacingText(int64_t count) {
+  char text[32];
+  snprintf(text, sizeof text, "%.9g", static_cast<double>(kTerrainExtentUnits) / static_cast<double>(count));
+  return text;
+}
+
 namespace {
 
 bool Refuse(ExportOutcome* outcome, ExportStatus status, const std::string& message) {
@@ -89,11 +108,16 @@ bool Refuse(ExportOutcome* outcome, ExportStatus status, const std::string& mess
   return false;
 }
 
-// One requested file and how to write it.
+// One requested file and how to write it: a file of samples, written as the rows come,
+// or one that needs the whole field at once.
 struct PlannedFile {
   std::string path;
   int64_t work;
-  std::function<bool(OutputFile*)> write;
+  bool samples;
+  SampleFileKind kind;
+  int format;
+  std::vector<PngText> texts;
+  std::function<bool(OutputFile*)> write;  // the others
 };
 
 bool Whole(const ExportRequest& request) {
@@ -115,13 +139,48 @@ std::string MiB(uint64_t bytes) {
   return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MiB";
 }
 
-std::vector<PngText> PngTexts(const ExportRequest& request, const ExportField& field, const std::string& what) {
-  return {
+// The text chunks of a PNG of samples; the range is known before the first row is written.
+// The height range only where the file's values were scaled to it.
+std::vector<PngText> PngTexts(const ExportRequest& request, bool withRange, float low, float high,
+                              const std::string& what) {
+  const std::string spacing = SpacingText(request.terrainWidth) + " " + SpacingText(request.terrainDepth);
+  std::vector<PngText> texts = {
       {"Software", ExportGenerator()},
-      {"Description", what},
+      {"Description", what + " Row 0 lies at z = -75, column 0 at x = -75; neighbouring samples lie 150 / W "
+                             "apart along x and 150 / D along z (W x D the whole terrain's samples: the "
+                             "\"Koravel sample spacing\"), so W samples span 150 x (W - 1) / W units."},
       {"Koravel options", TerrainOptionsText(request)},
-      {"Koravel height range", FloatText(field.low) + " " + FloatText(field.high)},
+      {"Koravel sample spacing", spacing},
   };
+  if (withRange) texts.push_back({"Koravel height range", RangeText(low) + " " + RangeText(high)});
+  return texts;
+}
+
+// Lays a range found by synthesis over the printed one: the lowest and highest height.
+void TakeRange(const HeightRange& range, float* minHeight, float* maxHeight) {
+  *minHeight = range.found ? range.low : NAN;
+  *maxHeight = range.found ? range.high : NAN;
+}
+
+// Finishes the sample files (compressing their PNGs) side by side, on as many threads as there are cores.
+bool FinishSampleFiles(std::vector<SampleFile>* samples, const std::vector<size_t>& which) {
+  std::vector<char> finished(which.size(), 0);
+  std::vector<std::thread> helpers;
+  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t i = next++; i < which.size(); i = next++) finished[i] = FinishSampleFile(&(*samples)[which[i]]);
+  };
+  for (size_t i = 1; i < cores && i < which.size(); ++i) {
+    try {
+      helpers.emplace_back(work);
+    } catch (...) {
+      break;
+    }
+  }
+  work();
+  for (std::thread& helper : helpers) helper.join();
+  return std::all_of(finished.begin(), finished.end(), [](char done) { return done != 0; });
 }
 
 // Every requested file's target looked at before anything is made: one that cannot be written
@@ -222,6 +281,10 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
   const bool needRange = heightsScaled || !request.colourPath.empty() || wantMesh;
   const bool needWater = !request.waterPath.empty() || !request.colourPath.empty() || wantMesh || wantPicture;
   const bool rangeOfWhole = needRange && !request.rangeGiven && !Whole(request);
+  // Meshes and pictures need every sample at once; the other files take the rows as they come.
+  const bool wholeField = wantMesh || wantPicture;
+  // Scaled rows need the range before the first of them: a whole terrain's streamed files find it first.
+  const bool rangeFirst = needRange && !request.rangeGiven && !rangeOfWhole && !wholeField;
   const TerrainRect block = wantMesh ? WithMargin(rect, request.terrainWidth, request.terrainDepth) : rect;
   if (!CheckTerrainRect(request.terrainWidth, request.terrainDepth, block, shapeMessage, sizeof shapeMessage)) {
     return Refuse(outcome, kExportRefused, std::string("the mesh's normals need one sample around the tile: ") +
@@ -232,46 +295,38 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
 
   ExportControl ownControl;
   if (control == nullptr) control = &ownControl;
+  options.cancelled = &control->cancelled;
 
-  // Each file, in the order written; the fields are filled in below.
+  // Each file, in the order written; the field is filled in below.
   ExportField field = {nullptr, nullptr, block, rect, request.terrainWidth, request.terrainDepth, 0.0f, 0.0f};
   std::vector<PlannedFile> files;
   if (!request.heightsPath.empty()) {
-    files.push_back({request.heightsPath, rectSamples, [&](OutputFile* file) {
-      return WriteHeights(field, request.heightsFormat,
-                          PngTexts(request, field, "Heights: a value v stands for the height low + v / 65535 x "
-                                                   "(high - low), low and high from the height range; row 0 lies "
-                                                   "at z = -75, column 0 at x = -75."),
-                          file, control);
-    }});
+    files.push_back({request.heightsPath, rectSamples, true, kSampleHeights, request.heightsFormat,
+                     {}, nullptr});
   }
   if (!request.waterPath.empty()) {
-    files.push_back({request.waterPath, rectSamples, [&](OutputFile* file) {
-      return WriteWater(field, request.waterFormat,
-                        PngTexts(request, field, "Water: a value v stands for the river's intensity v / 255."),
-                        file, control);
-    }});
+    files.push_back({request.waterPath, rectSamples, true, kSampleWater, request.waterFormat, {}, nullptr});
   }
   if (!request.colourPath.empty()) {
-    files.push_back({request.colourPath, rectSamples, [&](OutputFile* file) {
-      return WriteColourMap(field, PngTexts(request, field, "Colours of the solid mesh."), file, control);
-    }});
+    files.push_back({request.colourPath, rectSamples, true, kSampleColours, 0, {}, nullptr});
   }
   if (wantMesh) {
-    files.push_back({request.meshPath, MeshWork(request.meshFormat, rect.width, rect.depth), [&](OutputFile* file) {
+    files.push_back({request.meshPath, MeshWork(request.meshFormat, rect.width, rect.depth), false, kSampleHeights, 0,
+                     {}, [&](OutputFile* file) {
       return WriteMesh(field, request.meshFormat, request.flat, MeshNotes{ExportGenerator(), TerrainOptionsText(request)},
                        file, control);
     }});
   }
   if (wantPicture) {
-    files.push_back({request.picturePath, rectSamples, [&](OutputFile* file) {
+    files.push_back({request.picturePath, rectSamples, false, kSampleHeights, 0, {}, [&](OutputFile* file) {
       if (!writePicture(field, request, file)) return false;
       AddExportWork(control, rectSamples);
       return true;
     }});
   }
 
-  int64_t total = blockSamples + (rangeOfWhole ? request.terrainWidth * request.terrainDepth : 0);
+  int64_t total = blockSamples + (rangeOfWhole ? request.terrainWidth * request.terrainDepth : 0) +
+                  (rangeFirst ? rectSamples : 0);
   for (const PlannedFile& file : files) total += file.work;
   control->workDone = 0;
   control->workTotal = total;
@@ -288,39 +343,122 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
     AddExportWork(control, request.terrainWidth * request.terrainDepth);
   }
 
-  const uint64_t fieldBytes = static_cast<uint64_t>(blockSamples) * sizeof(float);
-  const uint64_t bytes = fieldBytes * (needWater ? 2 : 1);
-  std::unique_ptr<float, decltype(&free)> heights(static_cast<float*>(malloc(fieldBytes)), free);
-  std::unique_ptr<float, decltype(&free)> water(needWater ? static_cast<float*>(malloc(fieldBytes)) : nullptr, free);
-  if (heights == nullptr || (needWater && water == nullptr)) {
-    return Refuse(outcome, kExportNoMemory,
-                  "the " + std::to_string(block.width) + " x " + std::to_string(block.depth) + " samples need " +
-                      MiB(bytes) + " of memory, which cannot be had");
+  SynthesisPlan plan;
+  if (!PlanSynthesis(settings, request.terrainWidth, request.terrainDepth, &plan)) {
+    return Refuse(outcome, kExportNoMemory, "the generation's working memory cannot be had");
   }
-  control->synthesis.workDone = 0;
-  control->synthesis.workTotal = 0;
-  control->synthesisShare = blockSamples;
-  const bool generated = SynthesizeTerrainRect(settings, request.terrainWidth, request.terrainDepth, block,
-                                               request.threads, heights.get(), water.get(), &control->synthesis);
-  control->synthesisShare = 0;
-  if (ExportCancelled(control)) return Refuse(outcome, kExportCancelled, "cancelled");
-  if (!generated) return Refuse(outcome, kExportNoMemory, "the generation's working memory cannot be had");
-  AddExportWork(control, blockSamples);
+  std::unique_ptr<SynthesisPlan, void (*)(SynthesisPlan*)> planned(&plan, ReleaseSynthesisPlan);
+  HeightRange range = {false, 0.0f, 0.0f, 0, 0};
+  if (rangeFirst) {
+    // A first pass over the bands, keeping nothing but their range.
+    const bool found = StreamBands(plan, rect, false, request.threads, 0.0f, 0.0f, control,
+                                   [&](const ExportField&, const HeightRange& band) {
+                                     MergeHeightRange(&range, band);
+                                     return true;
+                                   });
+    if (ExportCancelled(control)) return Refuse(outcome, kExportCancelled, "cancelled");
+    if (!found) return Refuse(outcome, kExportNoMemory, "the generation's working memory cannot be had");
+    TakeRange(range, &low, &high);
+  }
 
-  field.heights = heights.get();
-  field.water = water.get();
-  float minHeight = field.heights[FieldIndex(field, rect.x0, rect.z0)];
-  float maxHeight = minHeight;
-  for (int64_t j = 0; j < rect.depth; ++j) {
-    const float* row = field.heights + FieldIndex(field, rect.x0, rect.z0 + j);
-    for (int64_t c = 0; c < rect.width; ++c) {
-      minHeight = std::min(minHeight, row[c]);
-      maxHeight = std::max(maxHeight, row[c]);
+  // The files of samples first (their range known now, unless the whole field gives it), then the others.
+  std::vector<OutputFile> outputs(files.size());
+  std::vector<SampleFile> samples(files.size());
+  std::vector<size_t> sampleFiles;
+  bool written = true;
+  auto beginSampleFiles = [&] {
+    for (size_t i = 0; i < files.size() && written; ++i) {
+      if (!files[i].samples) continue;
+      const char* what = files[i].kind == kSampleHeights
+                             ? (files[i].format == kHeightsFloat ? "Heights." :
+                                "Heights: a value v stands for the height low + v / 65535 x (high - low), low and "
+                                "high from the height range (float32).")
+                             : files[i].kind == kSampleWater ? "Water: a value v stands for the river's intensity v / 255."
+                                                             : "Colours of the solid mesh.";
+      written = OpenOutputFile(&outputs[i], files[i].path, options) &&
+                BeginSampleFile(&samples[i], files[i].kind, files[i].format, rect.width, rect.depth, low, high,
+                                PngTexts(request, needRange || request.rangeGiven, low, high, what),
+                                request.compression, &outputs[i], control);
+      if (!written) {
+        message = outputs[i].message;
+        outcome->protectedFile = outputs[i].protectedFile;
+      }
+      sampleFiles.push_back(i);
     }
-  }
-  if (!request.rangeGiven && !rangeOfWhole) {
-    low = minHeight;
-    high = maxHeight;
+  };
+
+  const uint64_t fieldBytes = static_cast<uint64_t>(blockSamples) * sizeof(float);
+  std::unique_ptr<float, std::function<void(float*)>> heightField(nullptr, [fieldBytes](float* p) {
+    ReleaseFieldMemory(p, fieldBytes);
+  });
+  std::unique_ptr<float, std::function<void(float*)>> waterField(nullptr, [fieldBytes](float* p) {
+    ReleaseFieldMemory(p, fieldBytes);
+  });
+  float minHeight = 0.0f, maxHeight = 0.0f;
+  if (!wholeField) {
+    beginSampleFiles();
+    range = HeightRange{false, 0.0f, 0.0f, 0, 0};
+    const bool streamed = written && StreamBands(plan, rect, needWater, request.threads, low, high, control,
+                                                 [&](const ExportField& band, const HeightRange& bandRange) {
+      MergeHeightRange(&range, bandRange);
+      for (size_t i : sampleFiles) {
+        if (!WriteSampleRows(&samples[i], band)) {
+          message = outputs[i].message;
+          return false;
+        }
+      }
+      return written;
+    });
+    if (ExportCancelled(control)) written = false;
+    if (written && !streamed) {
+      for (SampleFile& sample : samples) ReleaseSampleFile(&sample);
+      for (OutputFile& output : outputs) DiscardOutputFile(&output);
+      if (message.empty()) return Refuse(outcome, kExportNoMemory, "the generation's working memory cannot be had");
+      return Refuse(outcome, kExportFileError, message);
+    }
+    TakeRange(range, &minHeight, &maxHeight);
+  } else {
+    const uint64_t bytes = fieldBytes * (needWater ? 2 : 1);
+    heightField.reset(static_cast<float*>(AllocateFieldMemory(fieldBytes)));
+    if (needWater) waterField.reset(static_cast<float*>(AllocateFieldMemory(fieldBytes)));
+    if (heightField == nullptr || (needWater && waterField == nullptr)) {
+      return Refuse(outcome, kExportNoMemory,
+                    "the " + std::to_string(block.width) + " x " + std::to_string(block.depth) + " samples need " +
+                        MiB(bytes) + " of memory, which cannot be had");
+    }
+    control->synthesis.workDone = 0;
+    control->synthesis.workTotal = RectWorkUnits(plan, block);
+    control->synthesisShare = blockSamples;
+    const RectOutput output = {heightField.get(), waterField.get(), &range};
+    const bool generated = SynthesizeRect(plan, block, nullptr, nullptr, request.threads, output, &control->synthesis);
+    control->synthesisShare = 0;
+    if (ExportCancelled(control)) return Refuse(outcome, kExportCancelled, "cancelled");
+    if (!generated) return Refuse(outcome, kExportNoMemory, "the generation's working memory cannot be had");
+    AddExportWork(control, blockSamples);
+    field.heights = heightField.get();
+    field.water = waterField.get();
+    if (block.width == rect.width && block.depth == rect.depth) {
+      TakeRange(range, &minHeight, &maxHeight);
+    } else {
+      minHeight = maxHeight = field.heights[FieldIndex(field, rect.x0, rect.z0)];
+      for (int64_t j = 0; j < rect.depth; ++j) {
+        const float* row = field.heights + FieldIndex(field, rect.x0, rect.z0 + j);
+        for (int64_t c = 0; c < rect.width; ++c) {
+          minHeight = std::min(minHeight, row[c]);
+          maxHeight = std::max(maxHeight, row[c]);
+        }
+      }
+    }
+    if (!request.rangeGiven && !rangeOfWhole) {
+      low = minHeight;
+      high = maxHeight;
+    }
+    beginSampleFiles();
+    for (size_t i : sampleFiles) {
+      if (!written) break;
+      written = WriteSampleRows(&samples[i], field);
+      if (!written) message = outputs[i].message;
+    }
   }
   field.low = low;
   field.high = high;
@@ -330,10 +468,22 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
   outcome->rangeHigh = high;
 
   // Every file complete under its temporary name before any takes its target's.
-  options.cancelled = &control->cancelled;
-  std::vector<OutputFile> outputs(files.size());
-  bool written = true;
+  if (written && !FinishSampleFiles(&samples, sampleFiles)) {
+    written = false;
+    for (size_t i : sampleFiles) {
+      if (outputs[i].failed) {
+        message = outputs[i].message;
+        break;
+      }
+    }
+  }
+  for (size_t i : sampleFiles) {
+    if (!written) break;
+    written = FinishOutputFile(&outputs[i]);
+    if (!written) message = outputs[i].message;
+  }
   for (size_t i = 0; i < files.size() && written; ++i) {
+    if (files[i].samples) continue;
     written = OpenOutputFile(&outputs[i], files[i].path, options) && files[i].write(&outputs[i]) &&
               FinishOutputFile(&outputs[i]);
     if (!written) {
@@ -347,6 +497,7 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
     if (CommitOutputFiles(outputs.data(), outputs.size(), &message)) return true;
     return Refuse(outcome, kExportFileError, message);
   }
+  for (SampleFile& sample : samples) ReleaseSampleFile(&sample);
   for (OutputFile& output : outputs) DiscardOutputFile(&output);
   if (ExportCancelled(control)) return Refuse(outcome, kExportCancelled, "cancelled");
   return Refuse(outcome, kExportFileError, message);

@@ -49,6 +49,7 @@ struct ExportRequest {
   std::string picturePath;  // always a PNG
   PictureView view;
   bool replaceProtected = false;  // replace read-only files and files with other names (hard links)
+  PngCompression compression = kPngDefault;  // of the PNG heights, water and colour maps
 };
 
 enum ExportStatus {
@@ -87,6 +88,13 @@ std::string TerrainOptionsText(const ExportRequest& request);
 
 // The program and version that files name as their maker.
 std::string ExportGenerator();
+
+// A height range's bound as files store it and koravel-export prints it: float32 with
+// 9 significant digits, which reads back as exactly the same float.
+std::string RangeText(float value);
+
+// How far apart a count samples lie over the terrain's 150 units: 150 / count (9 digits).
+std::string SpacingText(int64_t count);
 
 // The height range of the request's whole terrain, computed band by band
 // without keeping its fields: the range tiles pass as rangeLow .. rangeHigh to

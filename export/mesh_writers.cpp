@@ -5,10 +5,13 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "export/export_control.h"
 #include "export/export_field.h"
+#include "export/export_job.h"
+#include "export/ordered_work.h"
 #include "export/output_file.h"
 #include "export/sample_formats.h"
 #include "render/mesh_sample.h"
@@ -27,39 +30,79 @@ const int kFloatType = 5126;
 const int kUnsignedShortType = 5123;
 const int kUnsignedIntType = 5125;
 
-struct Vertex {
-  float position[3];
-  float normal[3];
-  float colour[3];
-};
-
 double Coordinate(int64_t index, int64_t count) {
   return GridCoordinate(kTerrainExtentUnits, static_cast<int32_t>(index), static_cast<int32_t>(count));
 }
 
-Vertex SampleVertex(const ExportField& field, int64_t x, int64_t z, bool flat) {
-  Vertex vertex;
-  const int64_t k = FieldIndex(field, x, z);
-  const float h = field.heights[k];
-  vertex.position[0] = static_cast<float>(Coordinate(x, field.terrainWidth));
-  vertex.position[1] = flat ? 0.0f : h;
-  vertex.position[2] = static_cast<float>(Coordinate(z, field.terrainDepth));
-  if (flat) {
-    vertex.normal[0] = 0.0f;
-    vertex.normal[1] = 1.0f;
-    vertex.normal[2] = 0.0f;
-  } else {
-    SampleNormal(field, x, z, vertex.normal);
-  }
-  const MeshSampleColour colour = SampleMeshColour(h, field.water[k], field.low, field.high, false);
-  memcpy(vertex.colour, ShownColour(colour), sizeof vertex.colour);
-  return vertex;
+// Each attribute of a sample, computed once for each block of the file that holds it.
+void SamplePosition(const ExportField& field, int64_t x, int64_t z, bool flat, float position[3]) {
+  position[0] = static_cast<float>(Coordinate(x, field.terrainWidth));
+  position[1] = flat ? 0.0f : field.heights[FieldIndex(field, x, z)];
+  position[2] = static_cast<float>(Coordinate(z, field.terrainDepth));
 }
 
-bool Cancelled(OutputFile* file, ExportControl* control) {
-  if (!ExportCancelled(control)) return false;
-  FailOutputFile(file, "cancelled");
-  return true;
+void SampleNormalOrUp(const ExportField& field, int64_t x, int64_t z, bool flat, float normal[3]) {
+  if (!flat) {
+    SampleNormal(field, x, z, normal);
+    return;
+  }
+  normal[0] = 0.0f;
+  normal[1] = 1.0f;
+  normal[2] = 0.0f;
+}
+
+const float* SampleColour(const ExportField& field, int64_t x, int64_t z, MeshSampleColour* colour) {
+  const int64_t k = FieldIndex(field, x, z);
+  *colour = SampleMeshColour(field.heights[k], field.water[k], field.low, field.high, false);
+  return ShownColour(*colour);
+}
+
+// Rows of the mesh in pieces of about this many samples, made on every core and written in order.
+const int64_t kPieceSamples = int64_t(1) << 16;
+
+int64_t PieceRows(int64_t width) {
+  const int64_t rows = kPieceSamples / width;
+  return rows < 1 ? 1 : rows;
+}
+
+// The bytes of one piece: room that only grows, and how much of it is used.
+struct PieceBuffer {
+  std::vector<char> room;
+  size_t used = 0;
+};
+
+// Room for at least `bytes`, kept from piece to piece.
+char* PieceRoom(PieceBuffer* buffer, size_t bytes) {
+  if (buffer->room.size() < bytes) buffer->room.resize(bytes);
+  return buffer->room.data();
+}
+
+// Runs make(first row, rows, buffer) for pieces of rows 0 .. rows - 1 on every core and writes
+// each piece's buffer in order, counting width samples of work a row.
+bool WriteRowPieces(int64_t rows, int64_t width, OutputFile* file, ExportControl* control,
+                    const std::function<void(int64_t row, int64_t count, PieceBuffer* out)>& make) {
+  const int64_t pieceRows = PieceRows(width);
+  OrderedWork work;
+  work.pieces = (rows + pieceRows - 1) / pieceRows;
+  work.workers = OrderedWorkers(0, work.pieces);
+  work.slots = work.workers + 2;
+  std::vector<PieceBuffer> buffers(static_cast<size_t>(work.slots));
+  work.make = [&](int64_t piece, int slot) {
+    const int64_t first = piece * pieceRows;
+    make(first, std::min(pieceRows, rows - first), &buffers[static_cast<size_t>(slot)]);
+    return true;
+  };
+  work.take = [&](int64_t piece, int slot) {
+    if (ExportCancelled(control)) {
+      FailOutputFile(file, "cancelled");
+      return false;
+    }
+    const PieceBuffer& out = buffers[static_cast<size_t>(slot)];
+    if (!WriteOutput(file, out.room.data(), out.used)) return false;
+    AddExportWork(control, std::min(pieceRows, rows - piece * pieceRows) * width);
+    return true;
+  };
+  return RunOrderedWork(work);
 }
 
 uint64_t VertexCount(int64_t width, int64_t depth) {
@@ -117,49 +160,57 @@ bool WriteObj(const ExportField& field, bool flat, const MeshNotes& notes, Outpu
                              " samples: vertices row by row, with colours; normals; two triangles a cell\n";
   if (!WriteOutput(file, header.data(), header.size())) return false;
   // A vertex line takes at most 6 floats of 16 characters, a cell's two faces 12 numbers of 20 digits.
-  std::vector<char> buffer(static_cast<size_t>(rect.width) * 320 + 64);
+  const size_t lineBytes = 320;
+  // Positions with colours, then normals: each a pass over the samples.
   for (int pass = 0; pass < 2; ++pass) {
-    for (int64_t j = 0; j < rect.depth; ++j) {
-      if (Cancelled(file, control)) return false;
-      char* out = buffer.data();
-      for (int64_t c = 0; c < rect.width; ++c) {
-        const Vertex vertex = SampleVertex(field, rect.x0 + c, rect.z0 + j, flat);
-        if (pass == 0) {
+    const bool written = WriteRowPieces(rect.depth, rect.width, file, control,
+                                        [&](int64_t first, int64_t rows, PieceBuffer* buffer) {
+      char* const start = PieceRoom(buffer, static_cast<size_t>(rows * rect.width) * lineBytes);
+      char* out = start;
+      for (int64_t j = first; j < first + rows; ++j) {
+        for (int64_t c = 0; c < rect.width; ++c) {
           float values[6];
-          memcpy(values, vertex.position, sizeof vertex.position);
-          memcpy(values + 3, vertex.colour, sizeof vertex.colour);
-          out = AppendFloats(out, "v", values, 6);
-        } else {
-          out = AppendFloats(out, "vn", vertex.normal, 3);
+          if (pass == 0) {
+            MeshSampleColour colour;
+            SamplePosition(field, rect.x0 + c, rect.z0 + j, flat, values);
+            memcpy(values + 3, SampleColour(field, rect.x0 + c, rect.z0 + j, &colour), 3 * sizeof(float));
+            out = AppendFloats(out, "v", values, 6);
+          } else {
+            SampleNormalOrUp(field, rect.x0 + c, rect.z0 + j, flat, values);
+            out = AppendFloats(out, "vn", values, 3);
+          }
         }
       }
-      if (!WriteOutput(file, buffer.data(), static_cast<size_t>(out - buffer.data()))) return false;
-      AddExportWork(control, rect.width);
-    }
+      buffer->used = static_cast<size_t>(out - start);
+    });
+    if (!written) return false;
   }
   const uint64_t width = static_cast<uint64_t>(rect.width);
-  for (int64_t j = 0; j + 1 < rect.depth; ++j) {
-    if (Cancelled(file, control)) return false;
-    char* out = buffer.data();
-    for (int64_t c = 0; c + 1 < rect.width; ++c) {
-      uint64_t corners[6];
-      CellTriangles(static_cast<uint64_t>(c) + static_cast<uint64_t>(j) * width, width, corners);
-      for (int t = 0; t < 2; ++t) {
-        *out++ = 'f';
-        for (int i = 0; i < 3; ++i) {
-          const uint64_t index = corners[3 * t + i] + 1;  // OBJ counts from 1
-          *out++ = ' ';
-          out = std::to_chars(out, out + 24, index).ptr;
-          *out++ = '/';
-          *out++ = '/';
-          out = std::to_chars(out, out + 24, index).ptr;
+  const bool written = WriteRowPieces(rect.depth - 1, rect.width, file, control,
+                                      [&](int64_t first, int64_t rows, PieceBuffer* buffer) {
+    char* const start = PieceRoom(buffer, static_cast<size_t>(rows * rect.width) * lineBytes);
+    char* out = start;
+    for (int64_t j = first; j < first + rows; ++j) {
+      for (int64_t c = 0; c + 1 < rect.width; ++c) {
+        uint64_t corners[6];
+        CellTriangles(static_cast<uint64_t>(c) + static_cast<uint64_t>(j) * width, width, corners);
+        for (int t = 0; t < 2; ++t) {
+          *out++ = 'f';
+          for (int i = 0; i < 3; ++i) {
+            const uint64_t index = corners[3 * t + i] + 1;  // OBJ counts from 1
+            *out++ = ' ';
+            out = std::to_chars(out, out + 24, index).ptr;
+            *out++ = '/';
+            *out++ = '/';
+            out = std::to_chars(out, out + 24, index).ptr;
+          }
+          *out++ = '\n';
         }
-        *out++ = '\n';
       }
     }
-    if (!WriteOutput(file, buffer.data(), static_cast<size_t>(out - buffer.data()))) return false;
-    AddExportWork(control, rect.width);
-  }
+    buffer->used = static_cast<size_t>(out - start);
+  });
+  if (!written) return false;
   AddExportWork(control, rect.width);
   return true;
 }
@@ -203,6 +254,20 @@ std::string JsonFloats(const float* values, int count) {
   return out + "]";
 }
 
+// The fifth root of a in [0, 1] by Newton's method, from above (a^(1/8) lies at or above
+// it), in plain double arithmetic: the same bits on every system.
+double FifthRoot(double a) {
+  if (!(a > 0.0)) return 0.0;
+  double y = std::sqrt(std::sqrt(std::sqrt(a)));
+  for (int i = 0; i < 100; ++i) {
+    const double y2 = y * y;
+    const double next = (4.0 * y + a / (y2 * y2)) / 5.0;
+    if (!(next < y)) break;
+    y = next;
+  }
+  return y;
+}
+
 struct GlbLayout {
   uint64_t vertices;
   uint64_t indices;
@@ -243,13 +308,19 @@ std::string GltfJson(const ExportField& field, bool flat, const MeshNotes& notes
                             static_cast<float>(Coordinate(rect.z0 + rect.depth - 1, field.terrainDepth))};
   const std::string n = std::to_string(layout.vertices);
   const std::string a = std::to_string(layout.attributeBytes);
-  const float range[2] = {field.low, field.high};
   std::string json;
+  // The extras: how to remake the terrain, the range its colours were scaled to (float32, 9
+  // digits) and how far apart its samples lie (150 / W along x, 150 / D along z).
   json += "{\"asset\":{\"version\":\"2.0\",\"generator\":" + JsonString(notes.generator) +
-          ",\"extras\":{\"options\":" + JsonString(notes.options) + ",\"heightRange\":" + JsonFloats(range, 2) + "}},";
+          ",\"extras\":{\"options\":" + JsonString(notes.options) + ",\"heightRange\":[" + RangeText(field.low) +
+          "," + RangeText(field.high) + "],\"sampleSpacing\":[" + SpacingText(field.terrainWidth) + "," +
+          SpacingText(field.terrainDepth) + "]}},";
   json += "\"scene\":0,\"scenes\":[{\"nodes\":[0]}],\"nodes\":[{\"mesh\":0,\"name\":\"terrain\"}],";
   json += "\"meshes\":[{\"name\":\"terrain\",\"primitives\":[{\"attributes\":"
-          "{\"POSITION\":0,\"NORMAL\":1,\"COLOR_0\":2},\"indices\":3,\"mode\":4}]}],";
+          "{\"POSITION\":0,\"NORMAL\":1,\"COLOR_0\":2},\"indices\":3,\"material\":0,\"mode\":4}]}],";
+  // Ground, not metal: the vertex colours times a white base colour, fully rough.
+  json += "\"materials\":[{\"name\":\"terrain\",\"pbrMetallicRoughness\":{\"baseColorFactor\":[1,1,1,1],"
+          "\"metallicFactor\":0,\"roughnessFactor\":1}}],";
   json += "\"accessors\":[";
   json += "{\"bufferView\":0,\"componentType\":" + std::to_string(kFloatType) + ",\"count\":" + n +
           ",\"type\":\"VEC3\",\"min\":" + JsonFloats(minimum, 3) + ",\"max\":" + JsonFloats(maximum, 3) + "},";
@@ -277,7 +348,8 @@ bool WriteGlb(const ExportField& field, bool flat, const MeshNotes& notes, Outpu
   const std::string json = GltfJson(field, flat, notes, layout);
   const uint64_t total = 12 + 8 + json.size() + 8 + layout.binBytes;
   if (total > kMaxGlbBytes) {
-    FailOutputFile(file, "a .glb file holds at most 4 GiB");
+    FailOutputFile(file, "a .glb file holds at most " + std::to_string(kMaxGlbBytes) + " bytes and this one needs " +
+                             std::to_string(total));
     return false;
   }
   std::vector<unsigned char> head;
@@ -291,40 +363,86 @@ bool WriteGlb(const ExportField& field, bool flat, const MeshNotes& notes, Outpu
   PutU32(&head, kGlbBinChunk);
   if (!WriteOutput(file, head.data(), head.size())) return false;
 
-  // Positions, normals and colours, each a block of three floats per vertex.
-  std::vector<unsigned char> row(static_cast<size_t>(rect.width) * 24);
+  // Positions, normals and colours, each a block of three floats per vertex, each
+  // computed once, on every core.
   for (int attribute = 0; attribute < 3; ++attribute) {
-    for (int64_t j = 0; j < rect.depth; ++j) {
-      if (Cancelled(file, control)) return false;
-      for (int64_t c = 0; c < rect.width; ++c) {
-        const Vertex vertex = SampleVertex(field, rect.x0 + c, rect.z0 + j, flat);
-        const float* values = attribute == 0 ? vertex.position : attribute == 1 ? vertex.normal : vertex.colour;
-        PutFloatBytes(&row[static_cast<size_t>(c) * 12], values, 3);
+    const bool written = WriteRowPieces(rect.depth, rect.width, file, control,
+                                        [&](int64_t first, int64_t rows, PieceBuffer* buffer) {
+      unsigned char* out = reinterpret_cast<unsigned char*>(PieceRoom(buffer, static_cast<size_t>(rows * rect.width) * 12));
+      for (int64_t j = first; j < first + rows; ++j) {
+        for (int64_t c = 0; c < rect.width; ++c, out += 12) {
+          const int64_t x = rect.x0 + c, z = rect.z0 + j;
+          float values[3];
+          if (attribute == 0) {
+            SamplePosition(field, x, z, flat, values);
+          } else if (attribute == 1) {
+            SampleNormalOrUp(field, x, z, flat, values);
+          } else {
+            MeshSampleColour colour;
+            const float* shown = SampleColour(field, x, z, &colour);
+            for (int k = 0; k < 3; ++k) values[k] = LinearColour(shown[k]);
+          }
+          PutFloatBytes(out, values, 3);
+        }
       }
-      if (!WriteOutput(file, row.data(), static_cast<size_t>(rect.width) * 12)) return false;
-      AddExportWork(control, rect.width);
-    }
+      buffer->used = static_cast<size_t>(rows * rect.width) * 12;
+    });
+    if (!written) return false;
   }
   const uint64_t width = static_cast<uint64_t>(rect.width);
-  for (int64_t j = 0; j + 1 < rect.depth; ++j) {
-    if (Cancelled(file, control)) return false;
-    size_t at = 0;
-    for (int64_t c = 0; c + 1 < rect.width; ++c) {
-      uint64_t corners[6];
-      CellTriangles(static_cast<uint64_t>(c) + static_cast<uint64_t>(j) * width, width, corners);
-      for (uint64_t corner : corners) {
-        for (int b = 0; b < layout.indexBytes; ++b) row[at++] = static_cast<unsigned char>(corner >> (8 * b));
+  const int indexBytes = layout.indexBytes;
+  const bool written = WriteRowPieces(rect.depth - 1, rect.width, file, control,
+                                      [&](int64_t first, int64_t rows, PieceBuffer* buffer) {
+    unsigned char* const start = reinterpret_cast<unsigned char*>(
+        PieceRoom(buffer, static_cast<size_t>(rows * rect.width) * 6 * static_cast<size_t>(indexBytes)));
+    unsigned char* out = start;
+    for (int64_t j = first; j < first + rows; ++j) {
+      for (int64_t c = 0; c + 1 < rect.width; ++c) {
+        uint64_t corners[6];
+        CellTriangles(static_cast<uint64_t>(c) + static_cast<uint64_t>(j) * width, width, corners);
+        for (uint64_t corner : corners) {
+          for (int b = 0; b < indexBytes; ++b) *out++ = static_cast<unsigned char>(corner >> (8 * b));
+        }
       }
     }
-    if (!WriteOutput(file, row.data(), at)) return false;
-    AddExportWork(control, rect.width);
-  }
+    buffer->used = static_cast<size_t>(out - start);
+  });
+  if (!written) return false;
   AddExportWork(control, rect.width);
   const unsigned char padding[4] = {0, 0, 0, 0};
   return WriteOutput(file, padding, static_cast<size_t>(layout.binBytes - 3 * layout.attributeBytes - layout.indexBytesTotal));
 }
 
 }  // namespace
+
+// s^2.4 at kPowerSteps + 1 evenly spaced s in [0, 1], computed once.
+static const int kPowerSteps = 4096;
+
+static const double* PowerTable() {
+  static const std::vector<double> table = [] {
+    std::vector<double> values(kPowerSteps + 1);
+    for (int i = 0; i <= kPowerSteps; ++i) {
+      const double s = static_cast<double>(i) / kPowerSteps;
+      values[static_cast<size_t>(i)] = s * s * FifthRoot(s * s);  // s^2 x s^(2/5)
+    }
+    return values;
+  }();
+  return table.data();
+}
+
+float LinearColour(float shown) {
+  const double c = static_cast<double>(shown);
+  if (!(c > 0.0)) return 0.0f;
+  if (c >= 1.0) return 1.0f;
+  if (c <= 0.04045) return static_cast<float>(c / 12.92);
+  // ((c + 0.055) / 1.055)^2.4, between the table's neighbouring values: within 3e-8.
+  const double at = (c + 0.055) / 1.055 * kPowerSteps;
+  const int below = static_cast<int>(at);
+  if (below >= kPowerSteps) return 1.0f;
+  const double* table = PowerTable();
+  const double part = at - static_cast<double>(below);
+  return static_cast<float>(table[below] + (table[below + 1] - table[below]) * part);
+}
 
 int64_t MeshWork(MeshFormat format, int64_t width, int64_t depth) {
   return (format == kMeshObj ? 3 : 4) * width * depth;
@@ -342,10 +460,10 @@ bool CheckMeshShape(MeshFormat format, int64_t width, int64_t depth, std::string
   if (format == kMeshGlb && GlbBinaryBytes(width, depth) + kGlbJsonAllowance > kMaxGlbBytes) {
     char text[256];
     snprintf(text, sizeof text,
-             "a .glb file holds at most 4 GiB and a %lld x %lld mesh needs %.1f GiB; "
-             "write it as .obj or in tiles of at most 8461 x 8461",
-             static_cast<long long>(width), static_cast<long long>(depth),
-             static_cast<double>(GlbBinaryBytes(width, depth)) / (1024.0 * 1024.0 * 1024.0));
+             "a .glb file holds at most %llu bytes (4 GiB less one) and a %lld x %lld mesh needs %llu bytes "
+             "for its headers, vertices and triangles alone; write it as .obj or in tiles of at most 8461 x 8461",
+             static_cast<unsigned long long>(kMaxGlbBytes), static_cast<long long>(width),
+             static_cast<long long>(depth), static_cast<unsigned long long>(GlbBinaryBytes(width, depth)));
     *message = text;
     return false;
   }

@@ -24,8 +24,9 @@ struct MeshNotes {
 bool CheckMeshShape(MeshFormat format, int64_t width, int64_t depth, std::string* message);
 
 // One vertex per sample of field.rect at the viewer's place (y = 0 when flat),
-// with the sample's normal and mesh colour; two triangles per cell, counter-
-// clockwise seen from above. Vertices run row by row, column by column.
+// with the sample's normal and mesh colour (in the .glb linear, as glTF wants, with
+// a rough, non-metallic material); two triangles per cell, counter-clockwise seen
+// from above. Vertices run row by row, column by column.
 bool WriteMesh(const ExportField& field, MeshFormat format, bool flat, const MeshNotes& notes,
                OutputFile* file, ExportControl* control);
 
@@ -34,6 +35,10 @@ int64_t MeshWork(MeshFormat format, int64_t width, int64_t depth);
 
 // The size of the .glb file for a rect of width x depth samples, without its JSON.
 uint64_t GlbBinaryBytes(int64_t width, int64_t depth);
+
+// The linear value of a colour component shown (sRGB encoded) as `shown`, as glTF's
+// COLOR_0 holds it: the sRGB transfer function, computed with exact arithmetic only.
+float LinearColour(float shown);
 
 // The unit normal of the terrain at terrain column x, row z of the field: central
 // differences over the neighbouring samples (one-sided at the terrain's edges).

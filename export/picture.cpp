@@ -78,6 +78,8 @@ static bool DrawAndWritePicture(const ExportField& field, const ExportRequest& r
   settings.renderMode = view.wire ? kRenderModeWire : kRenderModeSolid;
   settings.createAs2d = request.flat ? 1 : 0;
   InitRenderState();
+  // Drawn once: straight from vertex arrays, with no display list to compile.
+  SetTerrainSource(kTerrainFromArrays);
   viewState.pitch = view.pitch;
   viewState.yaw = view.yaw;
   viewState.zoom = view.zoom;
@@ -85,6 +87,7 @@ static bool DrawAndWritePicture(const ExportField& field, const ExportRequest& r
   currentTerrain = &grid;
   DrawFrame();
   currentTerrain = nullptr;
+  SetTerrainSource(kTerrainFromList);
   std::vector<uint8_t> rgb;
   const bool read = ReadOffscreenView(&rgb);
   CloseOffscreenView();

@@ -1,18 +1,21 @@
-// Writing a PNG row by row through libspng, with text chunks, without holding the image.
+// Writing a PNG: rows filtered as they come, compressed with libdeflate, with text chunks.
 #include "export/png_writer.h"
 
-#include <spng.h>
+#include <libdeflate.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "export/output_file.h"
+#include "platform/memory/field_memory.h"
 
-static int WriteToOutput(spng_ctx*, void* user, void* data, size_t length) {
-  OutputFile* file = static_cast<OutputFile*>(user);
-  return WriteOutput(file, data, length) ? 0 : SPNG_IO_ERROR;
-}
+namespace {
 
-static int BytesPerPixel(PngPixels pixels) {
+const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+// The compressed stream goes out in IDAT chunks of at most this many bytes.
+const size_t kIdatBytes = size_t(1) << 20;
+
+int BytesPerPixel(PngPixels pixels) {
   switch (pixels) {
     case kPngGrey16: return 2;
     case kPngGrey8: return 1;
@@ -21,61 +24,203 @@ static int BytesPerPixel(PngPixels pixels) {
   return 1;
 }
 
-static bool Fail(OutputFile* file, spng_ctx* context, int error) {
-  if (!file->failed) FailOutputFile(file, std::string("PNG encoder: ") + spng_strerror(error));
-  spng_ctx_free(context);
+int LevelOf(PngCompression compression) {
+  switch (compression) {
+    case kPngFast: return 1;
+    case kPngDefault: return 4;
+    case kPngSmall: return 12;
+  }
+  return 4;
+}
+
+void PutU32(uint8_t* out, uint32_t value) {
+  out[0] = static_cast<uint8_t>(value >> 24);
+  out[1] = static_cast<uint8_t>(value >> 16);
+  out[2] = static_cast<uint8_t>(value >> 8);
+  out[3] = static_cast<uint8_t>(value);
+}
+
+// One chunk: length, type, data and the CRC of type and data.
+bool WriteChunk(OutputFile* file, const char type[4], const uint8_t* data, size_t length) {
+  uint8_t head[8];
+  PutU32(head, static_cast<uint32_t>(length));
+  memcpy(head + 4, type, 4);
+  uint32_t crc = libdeflate_crc32(0, head + 4, 4);
+  if (length > 0) crc = libdeflate_crc32(crc, data, length);
+  uint8_t tail[4];
+  PutU32(tail, crc);
+  return WriteOutput(file, head, sizeof head) && WriteOutput(file, data, length) && WriteOutput(file, tail, sizeof tail);
+}
+
+uint8_t Paeth(int a, int b, int c) {
+  const int p = a + b - c;
+  const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+  if (pa <= pb && pa <= pc) return static_cast<uint8_t>(a);
+  return static_cast<uint8_t>(pb <= pc ? b : c);
+}
+
+// The row filtered with `filter` into out; prior is the row above (zeros above the first).
+void FilterRow(PngFilter filter, const uint8_t* row, const uint8_t* prior, size_t bytes, size_t bpp, uint8_t* out) {
+  switch (filter) {
+    case kPngFilterSub:
+      for (size_t i = 0; i < bpp && i < bytes; ++i) out[i] = row[i];
+      for (size_t i = bpp; i < bytes; ++i) out[i] = static_cast<uint8_t>(row[i] - row[i - bpp]);
+      return;
+    case kPngFilterUp:
+      for (size_t i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>(row[i] - prior[i]);
+      return;
+    case kPngFilterAverage:
+      for (size_t i = 0; i < bpp && i < bytes; ++i) out[i] = static_cast<uint8_t>(row[i] - (prior[i] >> 1));
+      for (size_t i = bpp; i < bytes; ++i) {
+        out[i] = static_cast<uint8_t>(row[i] - ((row[i - bpp] + prior[i]) >> 1));
+      }
+      return;
+    case kPngFilterPaeth:
+      for (size_t i = 0; i < bpp && i < bytes; ++i) out[i] = static_cast<uint8_t>(row[i] - prior[i]);
+      for (size_t i = bpp; i < bytes; ++i) {
+        out[i] = static_cast<uint8_t>(row[i] - Paeth(row[i - bpp], prior[i], prior[i - bpp]));
+      }
+      return;
+    case kPngFilterNone:
+    case kPngFilterAdaptive:
+      break;
+  }
+  memcpy(out, row, bytes);
+}
+
+// The sum of the bytes taken as signed, in size: the usual measure of a filtered row.
+uint64_t SignedSum(const uint8_t* bytes, size_t count) {
+  uint64_t sum = 0;
+  for (size_t i = 0; i < count; ++i) sum += bytes[i] < 128 ? bytes[i] : 256u - bytes[i];
+  return sum;
+}
+
+bool Fail(PngEncoder* png, const std::string& reason) {
+  FailOutputFile(png->file, reason);
+  ReleasePng(png);
   return false;
 }
 
-bool WritePng(OutputFile* file, int64_t width, int64_t height, PngPixels pixels,
-              const std::vector<PngText>& texts, const PngRowFiller& fillRow) {
+}  // namespace
+
+bool PngCompressionOfName(const std::string& name, PngCompression* compression) {
+  if (name == "fast") *compression = kPngFast;
+  else if (name == "default") *compression = kPngDefault;
+  else if (name == "small") *compression = kPngSmall;
+  else return false;
+  return true;
+}
+
+bool BeginPng(PngEncoder* png, OutputFile* file, int64_t width, int64_t height, PngPixels pixels,
+              const std::vector<PngText>& texts, PngFilter filter, PngCompression compression) {
+  ReleasePng(png);
+  png->file = file;
   if (width < 1 || height < 1 || width > kMaxPngSide || height > kMaxPngSide) {
-    FailOutputFile(file, "a PNG has 1 to 2147483647 pixels a side");
-    return false;
+    return Fail(png, "a PNG has 1 to 2147483647 pixels a side");
   }
-  spng_ctx* context = spng_ctx_new(SPNG_CTX_ENCODER);
-  if (context == nullptr) {
-    FailOutputFile(file, "out of memory for the PNG encoder");
-    return false;
-  }
-  int error = spng_set_png_stream(context, WriteToOutput, file);
-  if (error != 0) return Fail(file, context, error);
+  png->width = width;
+  png->height = height;
+  png->pixels = pixels;
+  png->texts = texts;
+  png->filter = filter;
+  png->compression = compression;
+  png->rowBytes = static_cast<size_t>(width) * static_cast<size_t>(BytesPerPixel(pixels));
+  png->filteredBytes = static_cast<size_t>(height) * (png->rowBytes + 1);
+  png->filtered = static_cast<uint8_t*>(AllocateFieldMemory(png->filteredBytes));
+  if (png->filtered == nullptr) return Fail(png, "out of memory for the PNG's rows");
+  png->previous.assign(png->rowBytes, 0);
+  if (filter == kPngFilterAdaptive) png->trial.resize(png->rowBytes);
+  png->rowsAdded = 0;
+  return true;
+}
 
-  spng_ihdr header = {};
-  header.width = static_cast<uint32_t>(width);
-  header.height = static_cast<uint32_t>(height);
-  header.bit_depth = pixels == kPngGrey16 ? 16 : 8;
-  header.color_type = pixels == kPngRgb8 ? SPNG_COLOR_TYPE_TRUECOLOR : SPNG_COLOR_TYPE_GRAYSCALE;
-  error = spng_set_ihdr(context, &header);
-  if (error != 0) return Fail(file, context, error);
-
-  if (!texts.empty()) {
-    std::vector<spng_text> chunks(texts.size());
-    for (size_t i = 0; i < texts.size(); ++i) {
-      spng_text& chunk = chunks[i];
-      memset(&chunk, 0, sizeof chunk);
-      strncpy(chunk.keyword, texts[i].keyword.c_str(), sizeof chunk.keyword - 1);
-      chunk.type = SPNG_TEXT;
-      chunk.length = texts[i].text.size();
-      chunk.text = const_cast<char*>(texts[i].text.c_str());
+void AddPngRow(PngEncoder* png, const uint8_t* row) {
+  if (png->filtered == nullptr || png->rowsAdded >= png->height) return;
+  uint8_t* out = png->filtered + static_cast<size_t>(png->rowsAdded) * (png->rowBytes + 1);
+  const size_t bpp = static_cast<size_t>(BytesPerPixel(png->pixels));
+  PngFilter chosen = png->filter;
+  if (chosen == kPngFilterAdaptive) {
+    uint64_t best = UINT64_MAX;
+    for (int f = kPngFilterNone; f <= kPngFilterPaeth; ++f) {
+      FilterRow(static_cast<PngFilter>(f), row, png->previous.data(), png->rowBytes, bpp, png->trial.data());
+      const uint64_t sum = SignedSum(png->trial.data(), png->rowBytes);
+      if (sum < best) {
+        best = sum;
+        chosen = static_cast<PngFilter>(f);
+        memcpy(out + 1, png->trial.data(), png->rowBytes);
+      }
     }
-    error = spng_set_text(context, chunks.data(), static_cast<uint32_t>(chunks.size()));
-    if (error != 0) return Fail(file, context, error);
+  } else {
+    FilterRow(chosen, row, png->previous.data(), png->rowBytes, bpp, out + 1);
+  }
+  out[0] = static_cast<uint8_t>(chosen);
+  memcpy(png->previous.data(), row, png->rowBytes);
+  ++png->rowsAdded;
+}
+
+bool FinishPng(PngEncoder* png) {
+  if (png->filtered == nullptr || png->rowsAdded != png->height) return Fail(png, "the PNG's rows are incomplete");
+  libdeflate_compressor* compressor = libdeflate_alloc_compressor(LevelOf(png->compression));
+  if (compressor == nullptr) return Fail(png, "out of memory for the PNG encoder");
+  const size_t bound = libdeflate_zlib_compress_bound(compressor, png->filteredBytes);
+  uint8_t* stream = static_cast<uint8_t*>(AllocateFieldMemory(bound));
+  size_t streamBytes = 0;
+  if (stream != nullptr) {
+    streamBytes = libdeflate_zlib_compress(compressor, png->filtered, png->filteredBytes, stream, bound);
+  }
+  libdeflate_free_compressor(compressor);
+  // The rows are no longer needed: give their memory back before writing.
+  ReleaseFieldMemory(png->filtered, png->filteredBytes);
+  png->filtered = nullptr;
+  if (stream == nullptr || streamBytes == 0) {
+    ReleaseFieldMemory(stream, bound);
+    return Fail(png, "out of memory for the compressed PNG");
   }
 
-  error = spng_encode_image(context, nullptr, 0, SPNG_FMT_RAW, SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE);
-  if (error != 0) return Fail(file, context, error);
-  const size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>(BytesPerPixel(pixels));
-  std::vector<uint8_t> row(rowBytes);
+  OutputFile* file = png->file;
+  uint8_t header[13];
+  PutU32(header, static_cast<uint32_t>(png->width));
+  PutU32(header + 4, static_cast<uint32_t>(png->height));
+  header[8] = png->pixels == kPngGrey16 ? 16 : 8;
+  header[9] = png->pixels == kPngRgb8 ? 2 : 0;  // truecolour or greyscale
+  header[10] = 0;  // deflate
+  header[11] = 0;  // adaptive filtering, one filter type a row
+  header[12] = 0;  // not interlaced
+  bool written = WriteOutput(file, kSignature, sizeof kSignature) && WriteChunk(file, "IHDR", header, sizeof header);
+  for (const PngText& text : png->texts) {
+    if (!written) break;
+    std::string data = text.keyword.substr(0, 79);
+    data += '\0';
+    data += text.text;
+    written = WriteChunk(file, "tEXt", reinterpret_cast<const uint8_t*>(data.data()), data.size());
+  }
+  for (size_t at = 0; written && at < streamBytes; at += kIdatBytes) {
+    const size_t length = streamBytes - at < kIdatBytes ? streamBytes - at : kIdatBytes;
+    written = WriteChunk(file, "IDAT", stream + at, length);
+  }
+  ReleaseFieldMemory(stream, bound);
+  written = written && WriteChunk(file, "IEND", nullptr, 0);
+  ReleasePng(png);
+  return written && !file->failed;
+}
+
+void ReleasePng(PngEncoder* png) {
+  ReleaseFieldMemory(png->filtered, png->filteredBytes);
+  png->filtered = nullptr;
+  png->filteredBytes = 0;
+  std::vector<uint8_t>().swap(png->previous);
+  std::vector<uint8_t>().swap(png->trial);
+}
+
+bool WritePng(OutputFile* file, int64_t width, int64_t height, PngPixels pixels,
+              const std::vector<PngText>& texts, const PngRowFiller& fillRow, PngFilter filter,
+              PngCompression compression) {
+  PngEncoder png;
+  if (!BeginPng(&png, file, width, height, pixels, texts, filter, compression)) return false;
+  std::vector<uint8_t> row(png.rowBytes);
   for (int64_t r = 0; r < height; ++r) {
-    if (!fillRow(r, row.data())) {
-      FailOutputFile(file, "cancelled");
-      spng_ctx_free(context);
-      return false;
-    }
-    error = spng_encode_row(context, row.data(), rowBytes);
-    if (error != 0 && !(error == SPNG_EOI && r == height - 1)) return Fail(file, context, error);
+    if (!fillRow(r, row.data())) return Fail(&png, "cancelled");
+    AddPngRow(&png, row.data());
   }
-  spng_ctx_free(context);
-  return !file->failed;
+  return FinishPng(&png);
 }

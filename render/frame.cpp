@@ -5,6 +5,8 @@
 
 #include <GL/gl.h>
 
+#include <vector>
+
 #include "render/terrain_list.h"
 #include "state/app_state.h"
 #include "terrain/terrain_grid.h"
@@ -38,7 +40,7 @@ void RenderFrame() {
 void DrawTerrainSolid(const TerrainGrid* grid) {
   if (grid == nullptr) return;
   glColor3f(0.4f, 0.7f, 0.4f);
-  glCallList(1);
+  CallTerrainMesh(grid);
 }
 
 // Grey rising 0.0625 per unit of height from 0.3 at height -4.
@@ -46,8 +48,41 @@ static float PointGrey(float h) {
   return static_cast<float>((static_cast<double>(h) + 4.0) * 0.0625 + 0.3);
 }
 
+// A row of points from vertex arrays, in the order and colours DrawTerrainPoints sends them.
+static void DrawPointArrays(const TerrainGrid* grid) {
+  std::vector<float> positions(3 * static_cast<size_t>(grid->width));
+  std::vector<float> colours(3 * static_cast<size_t>(grid->width));
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_COLOR_ARRAY);
+  glVertexPointer(3, GL_FLOAT, 0, positions.data());
+  glColorPointer(3, GL_FLOAT, 0, colours.data());
+  for (int32_t i = 0; i < grid->depth; ++i) {
+    const float z = static_cast<float>(GridCoordinate(grid->extentZ, i, grid->depth));
+    for (int32_t j = 0; j < grid->width; ++j) {
+      const int64_t k = j + static_cast<int64_t>(i) * grid->width;
+      const float g = PointGrey(grid->heights[k]);
+      const bool blue = static_cast<double>(grid->water[k]) > kWaterPoint;
+      float* colour = &colours[3 * static_cast<size_t>(j)];
+      colour[0] = blue ? 0.0f : g;
+      colour[1] = blue ? 0.0f : g;
+      colour[2] = blue ? 1.0f : g;
+      float* position = &positions[3 * static_cast<size_t>(j)];
+      position[0] = static_cast<float>(GridCoordinate(grid->extentX, j, grid->width));
+      position[1] = grid->heights[k];
+      position[2] = z;
+    }
+    glDrawArrays(GL_POINTS, 0, grid->width);
+  }
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+}
+
 void DrawTerrainPoints(const TerrainGrid* grid) {
   if (grid == nullptr || grid->heights == nullptr || grid->water == nullptr) return;
+  if (CurrentTerrainSource() == kTerrainFromArrays) {
+    DrawPointArrays(grid);
+    return;
+  }
   glBegin(GL_POINTS);
   for (int32_t i = 0; i < grid->depth; ++i) {
     const float z = static_cast<float>(GridCoordinate(grid->extentZ, i, grid->depth));

@@ -25,7 +25,7 @@ struct BlockJob {
   RectOutput output;
   HeightRange* blockRanges;
   SynthesisControl* control;
-  std::atomic<int64_t> nextBlock{0};
+  std::atomic<int64_t> nextBand{0};  // the next row of blocks to take
   std::atomic<bool> stopped{false};
 };
 

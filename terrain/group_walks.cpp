@@ -55,8 +55,10 @@ static void RecordGroupAxis(const SynthesisPlan& plan, GroupWalks* group, bool a
 }
 
 bool BuildGroupWalks(const SynthesisPlan& plan, TerrainRect rect, int64_t first,
-                     SplineWalk* xStarts, SplineWalk* zStarts, GroupWalks* group) {
+                     SplineWalk* xStarts, SplineWalk* zStarts, GroupWalks* group,
+                     const GroupWalks* columns) {
   memset(group, 0, sizeof *group);
+  if (columns && first >= columns->end) columns = nullptr;
   const int64_t xEntries = rect.width + kKernelOverrun;
   const int64_t zEntries = rect.depth + kKernelOverrun;
   const int64_t entryBytes = static_cast<int64_t>(sizeof(int64_t) + sizeof(double));
@@ -65,6 +67,7 @@ bool BuildGroupWalks(const SynthesisPlan& plan, TerrainRect rect, int64_t first,
   int64_t count = kWalkBudgetBytes / perPass;
   if (count < 1) count = 1;
   if (count > plan.passCount - first) count = plan.passCount - first;
+  if (columns && count > columns->end - first) count = columns->end - first;
   group->first = first;
   group->end = first + count;
   if (count == 0) return true;
@@ -80,7 +83,11 @@ bool BuildGroupWalks(const SynthesisPlan& plan, TerrainRect rect, int64_t first,
     group->x[i] = {windows + i * xEntries, parameters + i * xEntries};
     group->z[i] = {windows + count * xEntries + i * zEntries, parameters + count * xEntries + i * zEntries};
   }
-  RecordGroupAxis(plan, group, true, xStarts, before, rect.x0, rect.width);
+  if (columns) {
+    for (int64_t i = 0; i < count; ++i) group->x[i] = columns->x[first - columns->first + i];
+  } else {
+    RecordGroupAxis(plan, group, true, xStarts, before, rect.x0, rect.width);
+  }
   // A square rectangle on the diagonal of a square terrain walks alike along both axes.
   const bool mirrored = !xStarts && !zStarts && rect.x0 == rect.z0 && rect.width == rect.depth &&
                         plan.terrainWidth == plan.terrainDepth;

@@ -24,7 +24,10 @@ struct GroupWalks {
 
 // Records the walks of the passes from `first` on that fit the walk budget. xStarts /
 // zStarts as SynthesizeRect's xWalks / zWalks: moved past the rectangle, or null.
-// False when memory runs out.
+// columns, unless null, holds the walks along x already recorded for rect's columns
+// (for passes columns->first .. columns->end - 1, from first on): the group takes
+// those instead of recording them again, and ends where they end. False when memory runs out.
 bool BuildGroupWalks(const SynthesisPlan& plan, TerrainRect rect, int64_t first,
-                     SplineWalk* xStarts, SplineWalk* zStarts, GroupWalks* group);
+                     SplineWalk* xStarts, SplineWalk* zStarts, GroupWalks* group,
+                     const GroupWalks* columns = nullptr);
 void ReleaseGroupWalks(GroupWalks* group);

@@ -12,11 +12,12 @@
 #include "terrain/worker_scratch.h"
 
 bool SynthesizeRect(const SynthesisPlan& plan, TerrainRect rect, SplineWalk* xWalks,
-                    SplineWalk* zWalks, int threads, RectOutput output, SynthesisControl* control) {
+                    SplineWalk* zWalks, int threads, RectOutput output, SynthesisControl* control,
+                    const GroupWalks* columns) {
   const SynthesisKernels* kernels = SelectedKernels();
   const BlockGrid grid = BlocksOf(rect);
   const int64_t blockCount = grid.across * grid.down;
-  int workers = WorkerCount(threads, rect, blockCount);
+  int workers = WorkerCount(threads, rect, grid.down);
 
   WorkerScratch scratch[kMaxThreads];
   memset(scratch, 0, sizeof scratch);
@@ -44,7 +45,7 @@ bool SynthesizeRect(const SynthesisPlan& plan, TerrainRect rect, SplineWalk* xWa
   int64_t first = 0;
   while (ok) {
     GroupWalks walks;
-    if (!BuildGroupWalks(plan, rect, first, xWalks, zWalks, &walks)) {
+    if (!BuildGroupWalks(plan, rect, first, xWalks, zWalks, &walks, columns)) {
       ok = false;
       break;
     }

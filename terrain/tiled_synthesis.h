@@ -21,9 +21,10 @@
 //   give exactly the scalar results (synthesis_kernels.h).
 // - The river: at 100 x 100 the viewer's carve, cut into each block's cells; at
 //   other sizes the 100 x 100 river resampled (river_resample.h).
-// - Threads take blocks; a block's samples depend on nothing but the plan and
-//   their position, so neither the thread count nor the block size changes a bit
-//   (block_threads.cpp).
+// - Threads take whole rows of blocks, so no two write the same rows at once, and
+//   each thread is the first to touch the memory it fills; a block's samples depend
+//   on nothing but the plan and their position, so neither the thread count nor
+//   the block size changes a bit (block_threads.cpp).
 #pragma once
 
 #include <cstdint>
@@ -86,11 +87,17 @@ struct RectOutput {
   HeightRange* range;  // or null
 };
 
+struct GroupWalks;
+
 // Computes rect (already checked) of the planned terrain. xWalks / zWalks hold,
 // per planned pass, the spline walk at column rect.x0 / row rect.z0 and are moved
 // past the rectangle; null walks from column and row 0 here. threads 0: every core.
+// columns, unless null, are the walks along x recorded once for rect's columns
+// (BuildGroupWalks), shared by the bands of rows of a taller rectangle; xWalks is
+// then not used.
 bool SynthesizeRect(const SynthesisPlan& plan, TerrainRect rect, SplineWalk* xWalks,
-                    SplineWalk* zWalks, int threads, RectOutput output, SynthesisControl* control);
+                    SplineWalk* zWalks, int threads, RectOutput output, SynthesisControl* control,
+                    const GroupWalks* columns = nullptr);
 
 // The kernels the next synthesis uses (see SelectTerrainSimd).
 const SynthesisKernels* SelectedKernels();

@@ -333,7 +333,8 @@ endif()
 # sanitizer, whose shadow memory needs more address space than the limit leaves.)
 if(NOT EMULATOR AND NOT SANITIZED)
   file(MAKE_DIRECTORY ${WORK}/memory)
-  execute_process(COMMAND sh -c "ulimit -v 300000; exec \"$0\" --size 8193 --heights \"$1\"/h.f32 --water \"$1\"/w.f32"
+  # A mesh needs the whole field at once (heights and water); streamed files would need only a few bands.
+  execute_process(COMMAND sh -c "ulimit -v 300000; exec \"$0\" --size 8193 --heights \"$1\"/h.f32 --mesh \"$1\"/m.glb"
                           ${TOOL} ${WORK}/memory
                   RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE error)
   file(GLOB left RELATIVE ${WORK}/memory ${WORK}/memory/* ${WORK}/memory/.*)

@@ -10,7 +10,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick libgtk2.0-0
   dpkg-dev file desktop-file-utils librsvg2-bin icoutils man-db
   libspng-dev libcli11-dev libz-mingw-w64-dev
-  assimp-utils libtinygltf-dev
+  assimp-utils libtinygltf-dev libdeflate-dev pngcheck
   libxcomposite-dev openbox lintian
   python3-dev pybind11-dev python3-numpy python3-pytest
   python3-dask python3-distributed python3-zarr python3-xarray

@@ -20,17 +20,33 @@
 #include "koravel_version.h"
 #include "panel/field_text.h"
 #include "platform/console/console.h"
+#include "platform/memory/field_memory.h"
 #include "terrain/generation_limits.h"
 
-#ifdef KORAVEL_EXPORT_PICTURES
+// The picture code: what draws and writes a picture, and what tells whether its memory can be had.
+struct PictureCode {
+  PictureWriter write = nullptr;
+  bool (*checkMemory)(const ExportRequest& request, std::string* message) = nullptr;
+};
+
+#if defined(KORAVEL_EXPORT_PICTURES)
 #include "export/picture.h"
-static const PictureWriter kPictureWriter = WriteTerrainPicture;
-static bool PictureMemoryAvailable(const ExportRequest& request, std::string* message) {
-  return CheckPictureMemory(request, message);
+static PictureCode LoadPictureCode(std::string*) { return {WriteTerrainPicture, CheckPictureMemory}; }
+#elif defined(KORAVEL_PICTURE_MODULE)
+#include "platform/module/program_module.h"
+// The picture code is a module loaded only when a picture is asked for.
+static PictureCode LoadPictureCode(std::string* message) {
+  PictureCode code;
+  code.write = reinterpret_cast<PictureWriter>(
+      LoadModuleFunction(KORAVEL_PICTURE_MODULE, "KoravelWriteTerrainPicture", message));
+  if (code.write == nullptr) return PictureCode();
+  code.checkMemory = reinterpret_cast<bool (*)(const ExportRequest&, std::string*)>(
+      LoadModuleFunction(KORAVEL_PICTURE_MODULE, "KoravelCheckPictureMemory", message));
+  if (code.checkMemory == nullptr) return PictureCode();
+  return code;
 }
 #else
-static const PictureWriter kPictureWriter = nullptr;
-static bool PictureMemoryAvailable(const ExportRequest&, std::string*) { return true; }
+static PictureCode LoadPictureCode(std::string*) { return PictureCode(); }
 #endif
 
 namespace {
@@ -53,6 +69,9 @@ const char kFooter[] =
     "  --colour   .png: 8-bit RGB in the colours of the solid mesh.\n"
     "  --mesh     .obj or .glb (glTF 2.0): a vertex per sample with colour and normal.\n"
     "  --render   .png: the viewer's picture of the terrain.\n"
+    "The range LO HI is float32, printed with 9 digits, which read back as exactly the same float.\n"
+    "Samples lie 150 / W apart (W the terrain's samples along x; D along z): W samples span\n"
+    "150 x (W - 1) / W units, from -75 on. PNG text and the .glb's extras give the spacing.\n"
     "A tile's scaled formats share the whole terrain's range: pass the range that --range-only prints\n"
     "as --range LO,HI, or it is worked out for every tile.\n"
     "Files appear complete or not at all, all of a run's together, and keep the mode of the files they\n"
@@ -73,6 +92,7 @@ struct CommandLine {
   std::string view, pitch, yaw, zoom;
   bool wire = false;
   bool force = false;
+  std::string compression;
 };
 
 int UsageError(const std::string& message) {
@@ -287,6 +307,9 @@ int ReadRequest(const CommandLine& line, ExportRequest* request, bool* rangeOnly
   if (!line.yaw.empty() && !ReadReal(line.yaw, &view.yaw)) return UsageError("--yaw: '" + line.yaw + "' is not a decimal number");
   if (!line.zoom.empty() && !ReadReal(line.zoom, &view.zoom)) return UsageError("--zoom: '" + line.zoom + "' is not a decimal number");
   view.wire = line.wire;
+  if (!line.compression.empty() && !PngCompressionOfName(line.compression, &request->compression)) {
+    return UsageError("--compression: '" + line.compression + "' is none of fast, default and small");
+  }
   return 0;
 }
 
@@ -320,6 +343,8 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line) {
     add("--mesh", &line->mesh, "FILE", "Mesh: .obj or .glb", "Files");
     add("--render", &line->render, "FILE.png", "The viewer's picture of the terrain", "Files");
     app.add_flag("--flat", line->flat, "Lay the mesh and the picture's solid terrain in the plane y = 0")->group("Files");
+    add("--compression", &line->compression, "fast|default|small",
+        "Compression of PNG heights, water and colour maps (default default)", "Files");
     add("--view", &line->view, "WxH", "Picture size in pixels (default 800x541)", "Picture");
     add("--pitch", &line->pitch, "F", "Tilt in degrees (default 10)", "Picture");
     add("--yaw", &line->yaw, "F", "Turn in degrees (default 0)", "Picture");
@@ -356,7 +381,7 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line) {
                                  &line->passHeightScale, &line->passes, &line->width, &line->depth,
                                  &line->size, &line->tile, &line->threads, &line->range, &line->heights,
                                  &line->water, &line->colour, &line->mesh, &line->render, &line->view,
-                                 &line->pitch, &line->yaw, &line->zoom};
+                                 &line->pitch, &line->yaw, &line->zoom, &line->compression};
   for (const std::string* value : values) {
     if (value->compare(0, 2, "--") == 0) {
       return UsageError("'" + *value + "' is an option, not a value (a file of that name can be given as ./" +
@@ -440,6 +465,8 @@ int main(int argc, char** argv) {
   std::vector<char*> utf8Argv;
   for (const std::string& argument : arguments) utf8Argv.push_back(const_cast<char*>(argument.c_str()));
   utf8Argv.push_back(nullptr);
+  // Bands and pieces reuse the memory the ones before them freed.
+  KeepFreedMemory();
   CommandLine line;
   const int parsed = ParseCommandLine(static_cast<int>(arguments.size()), utf8Argv.data(), &line);
   if (parsed >= 0) {
@@ -453,11 +480,20 @@ int main(int argc, char** argv) {
   const int read = ReadRequest(line, &request, &rangeOnly);
   if (read != 0) return read;
   request.threads = request.threads > 0 ? request.threads : static_cast<int>(std::thread::hardware_concurrency());
-  // A picture's memory is known before the terrain is made: refused up front when it cannot be had.
-  std::string memoryMessage;
-  if (!request.picturePath.empty() && !PictureMemoryAvailable(request, &memoryMessage)) {
-    fprintf(stderr, "%s: %s\n", kProgram, memoryMessage.c_str());
-    return 1;
+  // The picture code is loaded only for a picture; its memory is known before the terrain is made,
+  // so a picture that cannot be had is refused up front.
+  PictureCode picture;
+  if (!request.picturePath.empty()) {
+    std::string message;
+    picture = LoadPictureCode(&message);
+    if (picture.write == nullptr && !message.empty()) {
+      fprintf(stderr, "%s: --render: %s\n", kProgram, message.c_str());
+      return 1;
+    }
+    if (picture.checkMemory != nullptr && !picture.checkMemory(request, &message)) {
+      fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+      return 1;
+    }
   }
 
   ExportControl control;
@@ -473,7 +509,7 @@ int main(int argc, char** argv) {
   }
   ExportOutcome outcome;
   const bool done = rangeOnly ? FindWholeTerrainRange(request, &control, &outcome)
-                              : RunExport(request, &control, kPictureWriter, &outcome);
+                              : RunExport(request, &control, picture.write, &outcome);
   finished = true;
   if (progress.joinable()) progress.join();
   interruptible = nullptr;

@@ -3,11 +3,17 @@
 
 #include <string>
 
+#include "platform/memory/field_memory.h"
+
 namespace {
 char instanceTag;  // its address is the process instance handle
 }
 
 int main(int argc, char** argv) {
+  // Each frame Mesa's renderer takes and returns blocks of a few hundred kilobytes; with
+  // the heap's starting thresholds it grows and shrinks around them several times a frame,
+  // faulting fresh pages each time. Kept from the start, a frame reuses the last one's.
+  KeepFreedMemory();
   if (!EnsureDisplay()) return 1;
   std::string commandLine;
   for (int i = 1; i < argc; ++i) {

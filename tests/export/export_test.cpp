@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,11 +15,14 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "export/export_control.h"
 #include "export/export_field.h"
 #include "export/export_job.h"
+#include "export/mesh_writers.h"
+#include "export/ordered_work.h"
 #include "export/output_file.h"
 #include "tests/golden_data.h"
 
@@ -282,7 +287,10 @@ TEST(ExportMeshes, TheColourMapAndTheObjFollowTheDisplayListAndTheGlbCarriesTheS
     for (size_t a = 0; a < 3; ++a) memcpy(&read[3 * a], &glb[bin + a * 120000 + i * 12], 12);
     const std::vector<float>& v = obj.vertices[i];
     const std::vector<float>& n = obj.normals[i];
-    ASSERT_EQ(read, (std::vector<float>{v[0], v[1], v[2], n[0], n[1], n[2], v[3], v[4], v[5]})) << "vertex " << i;
+    // Colours linear, as glTF wants: the OBJ's (and the viewer's) through the sRGB transfer function.
+    ASSERT_EQ(read, (std::vector<float>{v[0], v[1], v[2], n[0], n[1], n[2], LinearColour(v[3]), LinearColour(v[4]),
+                                        LinearColour(v[5])}))
+        << "vertex " << i;
   }
   for (size_t i = 0; i < 3 * obj.faces.size(); ++i) {
     uint16_t index = 0;
@@ -355,6 +363,97 @@ TEST(ExportTiles, ATileIsTheCutOfTheWholeInEveryFormatWithTheWholeTerrainsRange)
   }
 }
 
+// The samples of every PNG at each compression, and the fields through every path: the same.
+TEST(ExportFormats, EveryCompressionAndEveryWayOfGeneratingGivesTheSameSamples) {
+  const std::string dir = WorkFolder();
+  // 1537 a side: two bands when streamed. First the fields alone (streamed) on one thread.
+  ExportRequest request = DefaultRiver();
+  request.terrainWidth = request.terrainDepth = 1537;
+  request.threads = 1;
+  request.heightsPath = dir + "/one.f32";
+  request.waterPath = dir + "/one-water.f32";
+  Export(request);
+  const std::vector<unsigned char> heights = ReadBytes(dir + "/one.f32"), water = ReadBytes(dir + "/one-water.f32");
+  ASSERT_EQ(heights.size(), 1537u * 1537 * 4);
+  // Streamed on two threads, and whole on two threads (a mesh needs the whole field).
+  for (const bool whole : {false, true}) {
+    SCOPED_TRACE(whole ? "whole field" : "streamed");
+    request.threads = 2;
+    request.heightsPath = dir + "/two.f32";
+    request.waterPath = dir + "/two-water.f32";
+    request.meshPath = whole ? dir + "/m.glb" : "";
+    request.meshFormat = kMeshGlb;
+    Export(request);
+    EXPECT_TRUE(ReadBytes(dir + "/two.f32") == heights);
+    EXPECT_TRUE(ReadBytes(dir + "/two-water.f32") == water);
+  }
+
+  // Each kind of PNG at each compression: the same samples, smaller as it works harder.
+  request = DefaultRiver();
+  request.terrainWidth = request.terrainDepth = 257;
+  std::map<std::string, std::vector<uint32_t>> samples;
+  std::map<std::string, uintmax_t> sizes;
+  for (const PngCompression compression : {kPngFast, kPngDefault, kPngSmall}) {
+    request.compression = compression;
+    request.heightsPath = dir + "/h.png";
+    request.heightsFormat = kHeightsPng16;
+    request.waterPath = dir + "/w.png";
+    request.waterFormat = kWaterPng8;
+    request.colourPath = dir + "/c.png";
+    Export(request);
+    for (const char* name : {"h.png", "w.png", "c.png"}) {
+      SCOPED_TRACE(std::string(name) + " at compression " + std::to_string(compression));
+      const Png png = ReadPng(dir + "/" + name);
+      ASSERT_FALSE(png.samples.empty());
+      if (compression == kPngFast) {
+        samples[name] = png.samples;
+      } else {
+        EXPECT_TRUE(png.samples == samples[name]);
+        EXPECT_LE(fs::file_size(dir + "/" + name), sizes[name]);
+      }
+      sizes[name] = fs::file_size(dir + "/" + name);
+      if (std::string(KORAVEL_PNGCHECK).empty()) continue;
+      const std::string command = std::string(KORAVEL_PNGCHECK) + " -q " + dir + "/" + name;
+      EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    }
+  }
+}
+
+// Pieces made on many threads come out in order, each once, whatever the slots and however
+// unevenly they take; a later piece never takes an earlier one's slot (which once hung).
+TEST(ExportFormats, OrderedWorkTakesEveryPieceInOrderWithFewSlotsAndUnevenWorkers) {
+  for (const int slots : {1, 2, 6}) {
+    SCOPED_TRACE(std::to_string(slots) + " slots");
+    std::vector<int64_t> held(static_cast<size_t>(slots), -1);
+    std::vector<int64_t> taken;
+    OrderedWork work;
+    work.pieces = 300;
+    work.workers = 4;
+    work.slots = slots;
+    work.make = [&](int64_t piece, int slot) {
+      if (piece % 7 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+      held[static_cast<size_t>(slot)] = piece;
+      return true;
+    };
+    work.take = [&](int64_t piece, int slot) {
+      if (piece % 5 == 0) std::this_thread::sleep_for(std::chrono::microseconds(300));
+      taken.push_back(held[static_cast<size_t>(slot)] == piece ? piece : -1);
+      return true;
+    };
+    ASSERT_TRUE(RunOrderedWork(work));
+    ASSERT_EQ(taken.size(), 300u);
+    for (size_t i = 0; i < taken.size(); ++i) ASSERT_EQ(taken[i], int64_t(i));
+  }
+  // A piece that cannot be made stops the work.
+  OrderedWork failing;
+  failing.pieces = 50;
+  failing.workers = 2;
+  failing.slots = 3;
+  failing.make = [](int64_t piece, int) { return piece != 20; };
+  failing.take = [](int64_t piece, int) { return piece < 20; };
+  EXPECT_FALSE(RunOrderedWork(failing));
+}
+
 // Requests that koravel-export refuses before making them, which the program's dialog may still make.
 // (Unwritable files and refused shapes are held against koravel-export itself.)
 TEST(ExportFailures, RefusalsWriteNothingAndSayWhy) {
@@ -381,7 +480,11 @@ TEST(ExportFailures, RefusalsWriteNothingAndSayWhy) {
   std::string message;
   EXPECT_TRUE(CheckMeshShape(kMeshGlb, 8461, 8461, &message)) << message;
   EXPECT_FALSE(CheckMeshShape(kMeshGlb, 8462, 8461, &message));
-  EXPECT_NE(message.find("8462 x 8461 mesh needs 4.0 GiB"), std::string::npos) << message;
+  EXPECT_NE(message.find("at most 4294967295 bytes"), std::string::npos) << message;
+  EXPECT_NE(message.find("a 8462 x 8461 mesh needs " +
+                         std::to_string(GlbBinaryBytes(8462, 8461)) + " bytes"),
+            std::string::npos)
+      << message;
   EXPECT_TRUE(CheckMeshShape(kMeshObj, 16384, 16384, &message));
 }
 

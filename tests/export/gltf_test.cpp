@@ -1,9 +1,11 @@
-// The meshes read back by third-party readers (tinygltf; Open Asset Import for the .obj): counts, bounds, indices, winding.
+// The meshes read back by third-party readers (tinygltf; Open Asset Import for the .obj): counts, bounds, indices, winding, colours, material.
 #include <gtest/gtest.h>
+#include <stb_image.h>
 #include <tiny_gltf.h>
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -141,4 +143,61 @@ TEST(GltfMeshes, ThirdPartyReadersFindTheCountsBoundsUpwardTrianglesAndTheIndexW
     const std::vector<float> normals = Floats(model, primitive.attributes.at("NORMAL"));
     for (size_t v = 0; v < vertices; ++v) ASSERT_GT(normals[3 * v + 1], 0.0f) << "vertex " << v;
   }
+}
+
+namespace {
+
+// The sRGB transfer function: a display value in 0 .. 1 to linear light.
+double SrgbToLinear(double c) {
+  return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+}  // namespace
+
+// The .glb's colours are the colour map's, linear; its material is rough ground, not metal; its extras
+// give the range (float32, read back exactly) and the sample spacing.
+TEST(GltfMeshes, ColoursAreTheColourMapsMadeLinearUnderARoughNonMetallicMaterial) {
+  ExportRequest request;
+  request.settings.river = 1;
+  request.terrainWidth = 120;
+  request.terrainDepth = 90;
+  request.meshPath = WorkPath("m.glb");
+  request.meshFormat = kMeshGlb;
+  request.colourPath = WorkPath("c.png");
+  ExportOutcome outcome;
+  ASSERT_TRUE(RunExport(request, nullptr, nullptr, &outcome)) << outcome.message;
+  int width = 0, depth = 0, channels = 0;
+  unsigned char* map = stbi_load(request.colourPath.c_str(), &width, &depth, &channels, 3);
+  ASSERT_NE(map, nullptr);
+  ASSERT_EQ(width * depth, 120 * 90);
+
+  tinygltf::Model model;
+  ASSERT_TRUE(Load(request.meshPath, &model));
+  const tinygltf::Primitive& primitive = model.meshes.at(0).primitives.at(0);
+  ASSERT_EQ(primitive.material, 0);
+  const tinygltf::Material& material = model.materials.at(0);
+  EXPECT_EQ(material.pbrMetallicRoughness.metallicFactor, 0.0);
+  EXPECT_EQ(material.pbrMetallicRoughness.roughnessFactor, 1.0);
+  EXPECT_EQ(material.pbrMetallicRoughness.baseColorFactor, (std::vector<double>{1, 1, 1, 1}));
+
+  // Each component within the span its colour map byte stands for (half a step either way), made linear.
+  const std::vector<float> colours = Floats(model, primitive.attributes.at("COLOR_0"));
+  double meanShown = 0.0, meanLinear = 0.0;
+  for (size_t i = 0; i < colours.size(); ++i) {
+    const double byte = map[i];
+    ASSERT_GE(colours[i], SrgbToLinear(std::max(0.0, byte - 0.5) / 255.0) - 1e-6) << "component " << i;
+    ASSERT_LE(colours[i], SrgbToLinear(std::min(255.0, byte + 0.5) / 255.0) + 1e-6) << "component " << i;
+    meanShown += byte / 255.0;
+    meanLinear += colours[i];
+  }
+  stbi_image_free(map);
+  EXPECT_LT(meanLinear, 0.5 * meanShown);  // the terrain's dark greens are far darker in linear light
+
+  const tinygltf::Value& extras = model.asset.extras;
+  const tinygltf::Value& range = extras.Get("heightRange");
+  EXPECT_EQ(float(range.Get(0).GetNumberAsDouble()), outcome.rangeLow);
+  EXPECT_EQ(float(range.Get(1).GetNumberAsDouble()), outcome.rangeHigh);
+  const tinygltf::Value& spacing = extras.Get("sampleSpacing");
+  EXPECT_NEAR(spacing.Get(0).GetNumberAsDouble(), 150.0 / 120, 1e-8);  // 9 digits
+  EXPECT_NEAR(spacing.Get(1).GetNumberAsDouble(), 150.0 / 90, 1e-8);
 }

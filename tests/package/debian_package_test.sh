@@ -25,7 +25,7 @@ depends=$(field Depends | tr ',' '\n' | sed -E 's/^ *//; s/ .*//' | LC_ALL=C sor
 grep -- '-dev$' <<<"$depends" && fail "Depends names development packages"
 root=$work/root
 dpkg -x "$deb" "$root" || fail "dpkg -x could not unpack the package"
-for program in "$root"/usr/bin/*; do
+for program in "$root"/usr/bin/* "$root"/usr/lib/koravel/*.so; do
   for library in $(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
     path=$(ldd "$program" | awk -v lib="$library" '$1 == lib { print $3 }')
     package=$([ -n "$path" ] && dpkg -S "$path" "/usr$path" "${path#/usr}" 2>/dev/null | head -n1 | cut -d: -f1)

@@ -42,4 +42,7 @@ for page in koravel koravel-export; do
 done
 
 expect_version "$version" "$prefix/bin/koravel-export"
+# The installed koravel-export finds its picture module in the install's library folder.
+"$prefix/bin/koravel-export" --render "$work/picture.png" >"$work/render.log" 2>&1 && [ -s "$work/picture.png" ] ||
+  fail "the installed koravel-export drew no picture: $(cat "$work/render.log")"
 finish

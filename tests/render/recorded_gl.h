@@ -25,4 +25,11 @@ void RecordGlCall(const char* name, std::vector<double> args);
   X(glTranslatef, (GLfloat x, GLfloat y, GLfloat z), x, y, z)                       \
   X(glRotatef, (GLfloat angle, GLfloat x, GLfloat y, GLfloat z), angle, x, y, z)    \
   X(glScalef, (GLfloat x, GLfloat y, GLfloat z), x, y, z)                           \
-  X(glFlush, ())
+  X(glFlush, ())                                                                    \
+  X(glEnableClientState, (GLenum array), double(array))                             \
+  X(glDisableClientState, (GLenum array), double(array))                            \
+  X(glVertexPointer, (GLint size, GLenum type, GLsizei stride, const GLvoid*),      \
+    double(size), double(type), double(stride))                                     \
+  X(glColorPointer, (GLint size, GLenum type, GLsizei stride, const GLvoid*),       \
+    double(size), double(type), double(stride))                                     \
+  X(glDrawArrays, (GLenum mode, GLint first, GLsizei count), double(mode), double(first), double(count))
