@@ -309,7 +309,7 @@ TEST(ExportDialog, WritesWhatKoravelExportWritesWithTheExtraFilesNamedAfterTheHe
 TEST(ExportDialog, CancelledAndFailedExportsLeaveNoFileBehind) {
   GenerateTerrainOnView(false);
   Folder folder;
-  OpenDialog("2049", kControlHeightsPng, true, true, false, folder / "hm.png");
+  OpenDialog("8192", kControlHeightsPng, true, true, false, folder / "hm.png");
   DialogCommand(IDOK);
   ASSERT_TRUE(ExportRunning());
   Pump([] { return false; }, 300);
