@@ -13,6 +13,7 @@
 #include "export/output_file.h"
 #include "export/png_writer.h"
 #include "export/sample_formats.h"
+#include "export/whole_terrain.h"
 #include "koravel_version.h"
 #include "terrain/generation_limits.h"
 
@@ -49,6 +50,10 @@ WaterFormat WaterFormatOfPath(const std::string& path) {
   return LowerExtension(path) == ".png" ? kWaterPng8 : kWaterFloat;
 }
 
+FlowFormat FlowFormatOfPath(const std::string& path) {
+  return LowerExtension(path) == ".png" ? kFlowPng16 : kFlowFloat;
+}
+
 bool MeshFormatOfPath(const std::string& path, MeshFormat* format) {
   const std::string extension = LowerExtension(path);
   if (extension == ".obj") *format = kMeshObj;
@@ -68,6 +73,11 @@ std::string TerrainOptionsText(const ExportRequest& request) {
                      FloatText(s.freqScale) + " --init-freq " + FloatText(s.initFreq) + " --passes " +
                      std::to_string(s.passCount);
   if (s.river == 1) text += " --river";
+  if (request.erode) {
+    const ErosionSettings& e = request.erosion;
+    text += " --erode --erosion-steps " + std::to_string(e.steps) + " --erodibility " + FloatText(e.erodibility) +
+            " --deposition " + FloatText(e.deposition) + " --talus " + FloatText(e.talusAngle);
+  }
   text += " --width " + std::to_string(request.terrainWidth) + " --depth " + std::to_string(request.terrainDepth);
   if (request.tile) {
     text += " --tile " + std::to_string(request.rect.x0) + "," + std::to_string(request.rect.z0) + "," +
@@ -132,6 +142,21 @@ bool FindWholeTerrainRange(const ExportRequest& request, ExportControl* control,
   if (!CheckTerrainRect(request.terrainWidth, request.terrainDepth, whole, message, sizeof message)) {
     return Refuse(outcome, kExportRefused, message);
   }
+  if (request.erode) {
+    // An eroded terrain is made whole anyway: an export of no file gives its range.
+    ExportRequest bare;
+    bare.settings = request.settings;
+    bare.terrainWidth = request.terrainWidth;
+    bare.terrainDepth = request.terrainDepth;
+    bare.rect = TerrainRect{0, 0, request.terrainWidth, request.terrainDepth};
+    bare.threads = request.threads;
+    bare.erode = true;
+    bare.erosion = request.erosion;
+    if (!RunExport(bare, control, nullptr, outcome)) return false;
+    outcome->rangeLow = outcome->minHeight;
+    outcome->rangeHigh = outcome->maxHeight;
+    return true;
+  }
   ExportControl ownControl;
   if (control == nullptr) control = &ownControl;
   control->workDone = 0;
@@ -186,9 +211,9 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
     }
   }
   const std::string* paths[] = {&request.heightsPath, &request.waterPath, &request.colourPath, &request.meshPath,
-                                &request.picturePath};
-  for (size_t i = 0; i < 5; ++i) {
-    for (size_t k = i + 1; k < 5; ++k) {
+                                &request.picturePath, &request.flowPath};
+  for (size_t i = 0; i < 6; ++i) {
+    for (size_t k = i + 1; k < 6; ++k) {
       if (!paths[i]->empty() && *paths[i] == *paths[k]) {
         return Refuse(outcome, kExportRefused, *paths[i] + " is named for two files");
       }
@@ -198,8 +223,12 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
   const bool heightsScaled = !request.heightsPath.empty() && request.heightsFormat != kHeightsFloat;
   const bool needRange = heightsScaled || !request.colourPath.empty() || wantMesh;
   const bool needWater = !request.waterPath.empty() || !request.colourPath.empty() || wantMesh || wantPicture;
-  const bool rangeOfWhole = needRange && !request.rangeGiven && !Whole(request);
-  const TerrainRect block = wantMesh ? WithMargin(rect, request.terrainWidth, request.terrainDepth) : rect;
+  // Erosion and the drainage map hold the whole terrain: its range comes with it.
+  const bool whole = NeedsWholeTerrain(request);
+  if (whole && !CheckWholeTerrain(request, &message)) return Refuse(outcome, kExportRefused, message);
+  const bool rangeOfWhole = needRange && !request.rangeGiven && !Whole(request) && !whole;
+  const TerrainRect block = whole ? TerrainRect{0, 0, request.terrainWidth, request.terrainDepth}
+                                  : (wantMesh ? WithMargin(rect, request.terrainWidth, request.terrainDepth) : rect);
   if (!CheckTerrainRect(request.terrainWidth, request.terrainDepth, block, shapeMessage, sizeof shapeMessage)) {
     return Refuse(outcome, kExportRefused, std::string("the mesh's normals need one sample around the tile: ") +
                                                shapeMessage);
@@ -240,6 +269,17 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
                        file, control);
     }});
   }
+  std::unique_ptr<uint64_t, decltype(&free)> flow(nullptr, free);
+  uint64_t largestFlow = 0;
+  if (!request.flowPath.empty()) {
+    files.push_back({request.flowPath, rectSamples, [&](OutputFile* file) {
+      return WriteFlow(field, flow.get(), largestFlow, request.flowFormat,
+                       PngTexts(request, field, "Drainage: a value v stands for the flow accumulation A (the samples "
+                                                "whose water passes, itself included) with v = 65535 x ln(A) / "
+                                                "ln(Amax), Amax = " + std::to_string(largestFlow) + "."),
+                       file, control);
+    }});
+  }
   if (wantPicture) {
     files.push_back({request.picturePath, rectSamples, [&](OutputFile* file) {
       if (!writePicture(field, request, file)) return false;
@@ -248,7 +288,8 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
     }});
   }
 
-  int64_t total = blockSamples + (rangeOfWhole ? request.terrainWidth * request.terrainDepth : 0);
+  int64_t total = blockSamples + (rangeOfWhole ? request.terrainWidth * request.terrainDepth : 0) +
+                  (request.erode ? blockSamples : 0) + (request.flowPath.empty() ? 0 : blockSamples);
   for (const PlannedFile& file : files) total += file.work;
   control->workDone = 0;
   control->workTotal = total;
@@ -266,10 +307,12 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
   }
 
   const uint64_t fieldBytes = static_cast<uint64_t>(blockSamples) * sizeof(float);
-  const uint64_t bytes = fieldBytes * (needWater ? 2 : 1);
+  const uint64_t bytes = fieldBytes * (needWater ? 2 : 1) +
+                         (whole ? static_cast<uint64_t>(blockSamples * WholeTerrainBytesPerSample(request)) : 0);
   std::unique_ptr<float, decltype(&free)> heights(static_cast<float*>(malloc(fieldBytes)), free);
   std::unique_ptr<float, decltype(&free)> water(needWater ? static_cast<float*>(malloc(fieldBytes)) : nullptr, free);
-  if (heights == nullptr || (needWater && water == nullptr)) {
+  if (!request.flowPath.empty()) flow.reset(static_cast<uint64_t*>(malloc(static_cast<size_t>(blockSamples) * sizeof(uint64_t))));
+  if (heights == nullptr || (needWater && water == nullptr) || (!request.flowPath.empty() && flow == nullptr)) {
     return Refuse(outcome, kExportNoMemory,
                   "the " + std::to_string(block.width) + " x " + std::to_string(block.depth) + " samples need " +
                       MiB(bytes) + " of memory, which cannot be had");
@@ -283,6 +326,15 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
   if (ExportCancelled(control)) return Refuse(outcome, kExportCancelled, "cancelled");
   if (!generated) return Refuse(outcome, kExportNoMemory, "the generation's working memory cannot be had");
   AddExportWork(control, blockSamples);
+  if (whole) {
+    const ExportStatus shaped = ShapeWholeTerrain(request, heights.get(), flow.get(), &largestFlow, control, &message);
+    if (shaped != kExportDone) {
+      return Refuse(outcome, shaped, shaped == kExportNoMemory ? "the " + std::to_string(block.width) + " x " +
+                                                                   std::to_string(block.depth) + " samples need " +
+                                                                   MiB(bytes) + " of memory, which cannot be had"
+                                                             : message);
+    }
+  }
 
   field.heights = heights.get();
   field.water = water.get();
@@ -298,6 +350,13 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
   if (!request.rangeGiven && !rangeOfWhole) {
     low = minHeight;
     high = maxHeight;
+  }
+  if (needRange && !request.rangeGiven && whole && !Whole(request)) {
+    low = high = field.heights[0];
+    for (int64_t i = 0; i < blockSamples; ++i) {
+      low = std::min(low, field.heights[i]);
+      high = std::max(high, field.heights[i]);
+    }
   }
   field.low = low;
   field.high = high;
