@@ -76,7 +76,8 @@ std::string TerrainOptionsText(const ExportRequest& request) {
   if (request.erode) {
     const ErosionSettings& e = request.erosion;
     text += " --erode --erosion-steps " + std::to_string(e.steps) + " --erodibility " + FloatText(e.erodibility) +
-            " --deposition " + FloatText(e.deposition) + " --talus " + FloatText(e.talusAngle);
+            " --deposition " + FloatText(e.deposition) + " --talus " + FloatText(e.talusAngle) + " --creep " +
+            FloatText(e.creep);
   }
   text += " --width " + std::to_string(request.terrainWidth) + " --depth " + std::to_string(request.terrainDepth);
   if (request.tile) {

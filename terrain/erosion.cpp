@@ -37,7 +37,7 @@
 #include "terrain/terrain_region.h"
 
 ErosionSettings DefaultErosionSettings() {
-  return ErosionSettings{10, 0.1f, 1.0f, 35.0f, 0.05f};
+  return ErosionSettings{10, 1.0f, 1.0f, 35.0f, 0.2f};
 }
 
 ErosionCheck CheckErosionSettings(const ErosionSettings& s) {
@@ -59,6 +59,10 @@ ErosionCheck CheckErosionSettings(const ErosionSettings& s) {
     snprintf(check.message, sizeof check.message,
              "the talus angle must be a number of degrees from %g to %g (90: no sliding)",
              static_cast<double>(kMinTalusAngle), static_cast<double>(kMaxTalusAngle));
+  } else if (!(s.creep >= 0.0f && s.creep <= kMaxCreep)) {
+    check.field = kErosionFieldCreep;
+    snprintf(check.message, sizeof check.message, "the creep must be a number from 0 to %g (square units a step)",
+             static_cast<double>(kMaxCreep));
   }
   return check;
 }
@@ -185,6 +189,16 @@ void SlideTalus(const StepJob& job, int64_t i) {
   const FlowGrid& grid = *job.grid;
   const Scratch& s = *job.scratch;
   float* h = job.heights;
+  // The children come next: their data is fetched while this one is done.
+  for (uint32_t children = s.donors[i]; children != 0; children &= children - 1) {
+    const int64_t c = i + grid.offset[__builtin_ctz(children)];
+    __builtin_prefetch(h + c, 1);
+    __builtin_prefetch(s.p + c, 1);
+    __builtin_prefetch(s.q + c, 1);
+    __builtin_prefetch(s.area + c, 1);
+    __builtin_prefetch(s.filled + c, 1);
+    __builtin_prefetch(s.donors + c);
+  }
   s.p[i] = 0.0f;
   s.q[i] = 0.0f;
   s.area[i] = 1;

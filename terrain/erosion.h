@@ -11,15 +11,15 @@ struct SynthesisControl;
 // The erosion's parameters, in world units: every terrain covers 150 x 150 units
 // whatever its sample count, so the same settings carve the same valleys at any size.
 struct ErosionSettings {
-  int32_t steps;      // rounds of routing, talus and stream erosion
-  float erodibility;  // K x dt: a sample of drainage area A (square units) wears down
-                      // K x dt x sqrt(A) x slope a step
+  int32_t steps;      // rounds of routing, sliding, stream erosion and creep
+  float erodibility;  // K dt: ground of drainage area A (square units) and slope S
+                      // wears down K dt sqrt(A) S a step
   float deposition;   // G: of the sediment reaching a sample, G / (its drainage area in samples) settles there
-  float talusAngle;   // degrees; steeper slopes slide down to it (90: no sliding)
-  float creep;        // D x dt, square units: hillslope diffusion a step
+  float talusAngle;   // degrees; steeper slopes along the flow slide down to it (90: none)
+  float creep;        // D dt, square units: hillslope diffusion a step (0: none)
 };
 
-// Steps 10, erodibility 0.5, deposition 1, talus angle 35.
+// 10 steps, erodibility 1, deposition 1, talus angle 35, creep 0.2.
 ErosionSettings DefaultErosionSettings();
 
 // The limits CheckErosionSettings holds the parameters to.
@@ -28,6 +28,7 @@ constexpr float kMaxErodibility = 1000.0f;
 constexpr float kMaxDeposition = 100.0f;
 constexpr float kMinTalusAngle = 1.0f;
 constexpr float kMaxTalusAngle = 90.0f;
+constexpr float kMaxCreep = 100.0f;
 
 enum ErosionField {
   kErosionFieldNone,
@@ -35,6 +36,7 @@ enum ErosionField {
   kErosionFieldErodibility,
   kErosionFieldDeposition,
   kErosionFieldTalusAngle,
+  kErosionFieldCreep,
 };
 
 struct ErosionCheck {
@@ -54,10 +56,12 @@ struct ErosionReport {
 };
 
 // Erodes the width x depth height field in place (element c + j * width at
-// column c, row j). Each step routes the water as the drainage map does, lets
-// material slide where the slope along the flow exceeds the talus angle, and
-// solves the stream-power erosion with deposition implicitly along the flow.
-// The edge samples stay as they are: sediment reaching them leaves the terrain.
+// column c, row j; the field covers 150 x 150 units). Each step routes the
+// water as the drainage map does, lets material slide where the slope along the
+// flow exceeds the talus angle, solves the stream-power erosion with deposition
+// implicitly along the flow (depressions keep the sediment reaching them, up to
+// their brim), and lets the hillslopes creep. The edge samples stay as they
+// are: sediment reaching them leaves the terrain.
 // The result is bit for bit the same for every thread count (0: every core)
 // and build. control (or null) takes the progress, in steps, and may cancel;
 // the heights are then left part-eroded. report may be null. Settings must

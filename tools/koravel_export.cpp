@@ -144,6 +144,7 @@ const char* OptionOf(ErosionField field) {
     case kErosionFieldErodibility: return "--erodibility";
     case kErosionFieldDeposition: return "--deposition";
     case kErosionFieldTalusAngle: return "--talus";
+    case kErosionFieldCreep: return "--creep";
     case kErosionFieldNone: break;
   }
   return "";
@@ -151,9 +152,9 @@ const char* OptionOf(ErosionField field) {
 
 // Reads --erode and its parameters into the request; returns 0, or the exit code to end with.
 int ReadErosion(const CommandLine& line, ExportRequest* request) {
-  const bool anyParameter =
-      !line.erosionSteps.empty() || !line.erodibility.empty() || !line.deposition.empty() || !line.talus.empty();
-  if (anyParameter && !line.erode) return UsageError("--erosion-steps, --erodibility, --deposition and --talus go with --erode");
+  const bool anyParameter = !line.erosionSteps.empty() || !line.erodibility.empty() || !line.deposition.empty() ||
+                            !line.talus.empty() || !line.creep.empty();
+  if (anyParameter && !line.erode) return UsageError("--erosion-steps, --erodibility, --deposition, --talus and --creep go with --erode");
   request->erode = line.erode;
   ErosionSettings& e = request->erosion;
   if (!line.erosionSteps.empty() && !ReadInt32(line.erosionSteps, &e.steps)) return UsageError("--erosion-steps: '" + line.erosionSteps + "' is not a 32-bit whole number");
@@ -339,10 +340,10 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line) {
     app.add_flag("--wire", line->wire, "Draw the points, as the viewer's \"Wire\"")->group("Picture");
     app.add_flag("--erode", line->erode, "Erode the terrain: water carves valleys, steep slopes slide")->group("Erosion");
     add("--erosion-steps", &line->erosionSteps, "N", "Rounds of erosion, 1 to 100 (default 10)", "Erosion");
-    add("--erodibility", &line->erodibility, "F", "How fast running water wears the ground, 0 to 1000 (default 0.5)", "Erosion");
+    add("--erodibility", &line->erodibility, "F", "How fast running water wears the ground, 0 to 1000 (default 1)", "Erosion");
     add("--deposition", &line->deposition, "F", "How readily carried sediment settles, 0 to 100 (default 1)", "Erosion");
     add("--talus", &line->talus, "DEG", "Steepest slope that holds, 1 to 90 degrees (default 35; 90: none)", "Erosion");
-    add("--creep", &line->creep, "F", "Hillslope creep, square units a step", "Erosion");
+    add("--creep", &line->creep, "F", "Hillslope creep, square units a step, 0 to 100 (default 0.2)", "Erosion");
     add("--flow", &line->flow, "FILE", "Drainage map: .png (log scale) or raw floats", "Files");
     // An option that takes a value, followed by another option's name: its value is missing.
     for (int i = 1; i + 1 < argc; ++i) {
