@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/erosion_choice.h"
 #include "app/export_choices.h"
 #include "app/export_worker.h"
 #include "app/file_chooser.h"
@@ -102,6 +103,8 @@ static void StartExport(HWND dialog) {
     ShowError(dialog, refusal);
     return;
   }
+  job->request.erode = viewedErosion.eroded;  // the files show the terrain on view
+  job->request.erosion = viewedErosion.settings;
   job->notify = dialog;
   job->finished = kExportFinishedMessage;
   SendToBar(dialog, PBM_SETPOS, 0, 0);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/erosion_choice.h"
 #include "app/file_chooser.h"
 #include "app/message_box.h"
 #include "export/export_job.h"
@@ -39,6 +40,8 @@ static std::vector<PngText> PictureTexts() {
   if (viewedTerrain.generated) {
     ExportRequest request;
     request.settings = viewedTerrain.settings;
+    request.erode = viewedErosion.eroded;
+    request.erosion = viewedErosion.settings;
     texts.push_back({"Koravel options", TerrainOptionsText(request)});
   }
   return texts;

@@ -11,6 +11,8 @@
 #include "render/frame.h"
 #include "render/generate_terrain.h"
 #include "render/render_context.h"
+#include "terrain/erosion.h"
+#include "terrain/terrain_grid.h"
 #include "terrain/terrain_synthesis.h"
 
 int32_t contextFails;
@@ -60,6 +62,15 @@ bool GenerateTerrain(TerrainGrid* grid, int32_t seed, float passHeightScale, flo
   lastRiver = river;
   lastFlat = flat;
   return SynthesizeTerrain(grid, seed, passHeightScale, freqScale, initFreq, passCount, river);
+}
+
+int32_t erosionsDone;
+
+bool ErodeGeneratedTerrain(TerrainGrid* grid, const ErosionSettings& erosion, int32_t) {
+  ++erosionsDone;
+  if (ErodeTerrain(grid->heights, grid->width, grid->depth, erosion, 0, nullptr, nullptr) != kFlowDone) return false;
+  FindHeightRange(grid);
+  return true;
 }
 
 int WINAPI RecordMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
