@@ -312,8 +312,7 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
                          (whole ? static_cast<uint64_t>(blockSamples * WholeTerrainBytesPerSample(request)) : 0);
   std::unique_ptr<float, decltype(&free)> heights(static_cast<float*>(malloc(fieldBytes)), free);
   std::unique_ptr<float, decltype(&free)> water(needWater ? static_cast<float*>(malloc(fieldBytes)) : nullptr, free);
-  if (!request.flowPath.empty()) flow.reset(static_cast<uint64_t*>(malloc(static_cast<size_t>(blockSamples) * sizeof(uint64_t))));
-  if (heights == nullptr || (needWater && water == nullptr) || (!request.flowPath.empty() && flow == nullptr)) {
+  if (heights == nullptr || (needWater && water == nullptr)) {
     return Refuse(outcome, kExportNoMemory,
                   "the " + std::to_string(block.width) + " x " + std::to_string(block.depth) + " samples need " +
                       MiB(bytes) + " of memory, which cannot be had");
@@ -328,7 +327,9 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
   if (!generated) return Refuse(outcome, kExportNoMemory, "the generation's working memory cannot be had");
   AddExportWork(control, blockSamples);
   if (whole) {
-    const ExportStatus shaped = ShapeWholeTerrain(request, heights.get(), flow.get(), &largestFlow, control, &message);
+    uint64_t* counts = nullptr;  // obtained once the erosion has given its memory back
+    const ExportStatus shaped = ShapeWholeTerrain(request, heights.get(), &counts, &largestFlow, control, &message);
+    flow.reset(counts);
     if (shaped != kExportDone) {
       return Refuse(outcome, shaped, shaped == kExportNoMemory ? "the " + std::to_string(block.width) + " x " +
                                                                    std::to_string(block.depth) + " samples need " +

@@ -1,6 +1,8 @@
 // Erosion and the drainage map in an export: both work on the whole terrain, held in memory.
 #include "export/whole_terrain.h"
 
+#include <cstdlib>
+
 #include "export/export_control.h"
 #include "terrain/drainage.h"
 #include "terrain/erosion.h"
@@ -26,10 +28,10 @@ bool CheckWholeTerrain(const ExportRequest& request, std::string* message) {
 }
 
 int64_t WholeTerrainBytesPerSample(const ExportRequest& request) {
-  const int64_t kept = request.flowPath.empty() ? 0 : static_cast<int64_t>(sizeof(uint64_t));
   const int64_t eroding = request.erode ? ErosionScratchBytes(1, 1) + 1 : 0;
-  const int64_t draining = request.flowPath.empty() ? 0 : DrainageScratchBytes(1, 1) + 1;
-  return kept + (eroding > draining ? eroding : draining);
+  const int64_t draining =
+      request.flowPath.empty() ? 0 : static_cast<int64_t>(sizeof(uint64_t)) + DrainageScratchBytes(1, 1) + 1;
+  return eroding > draining ? eroding : draining;
 }
 
 static ExportStatus StatusOf(FlowStatus status, ExportControl* control, std::string* message) {
@@ -41,7 +43,7 @@ static ExportStatus StatusOf(FlowStatus status, ExportControl* control, std::str
   return status == kFlowNoMemory ? kExportNoMemory : kExportRefused;
 }
 
-ExportStatus ShapeWholeTerrain(const ExportRequest& request, float* heights, uint64_t* flow, uint64_t* largest,
+ExportStatus ShapeWholeTerrain(const ExportRequest& request, float* heights, uint64_t** flow, uint64_t* largest,
                                ExportControl* control, std::string* message) {
   const int64_t width = request.terrainWidth;
   const int64_t depth = request.terrainDepth;
@@ -54,9 +56,11 @@ ExportStatus ShapeWholeTerrain(const ExportRequest& request, float* heights, uin
     if (status != kFlowDone) return StatusOf(status, control, message);
     AddExportWork(control, width * depth);
   }
-  if (flow != nullptr) {
+  if (!request.flowPath.empty()) {
+    *flow = static_cast<uint64_t*>(malloc(static_cast<size_t>(width * depth) * sizeof(uint64_t)));
+    if (*flow == nullptr) return StatusOf(kFlowNoMemory, control, message);
     const FlowStatus status =
-        ComputeDrainage(heights, width, depth, request.threads, flow, largest, &control->synthesis);
+        ComputeDrainage(heights, width, depth, request.threads, *flow, largest, &control->synthesis);
     if (status != kFlowDone) return StatusOf(status, control, message);
     AddExportWork(control, width * depth);
   }

@@ -16,11 +16,13 @@ bool NeedsWholeTerrain(const ExportRequest& request);
 bool CheckWholeTerrain(const ExportRequest& request, std::string* message);
 
 // The bytes a sample of the whole terrain takes besides its heights and water
-// while it is eroded or drained (the larger of the two), and for the drainage kept to be written.
+// while it is eroded or drained (the larger of the two; the drainage's counts
+// are kept to be written).
 int64_t WholeTerrainBytesPerSample(const ExportRequest& request);
 
-// Erodes the whole terrain's heights when asked, then, when asked, computes its
-// drainage into flow (a count a sample) and its largest count. Progress goes
-// to control's synthesis record. kExportDone, or what stopped it with a message.
-ExportStatus ShapeWholeTerrain(const ExportRequest& request, float* heights, uint64_t* flow, uint64_t* largest,
+// Erodes the whole terrain's heights when asked, then, when asked, obtains
+// *flow (a count a sample, to be released with free) and computes the
+// drainage into it with its largest count. Progress goes to control's
+// synthesis record. kExportDone, or what stopped it with a message.
+ExportStatus ShapeWholeTerrain(const ExportRequest& request, float* heights, uint64_t** flow, uint64_t* largest,
                                ExportControl* control, std::string* message);

@@ -342,7 +342,7 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line) {
     add("--erosion-steps", &line->erosionSteps, "N", "Rounds of erosion, 1 to 100 (default 10)", "Erosion");
     add("--erodibility", &line->erodibility, "F", "How fast running water wears the ground, 0 to 1000 (default 1)", "Erosion");
     add("--deposition", &line->deposition, "F", "How readily carried sediment settles, 0 to 100 (default 1)", "Erosion");
-    add("--talus", &line->talus, "DEG", "Steepest slope that holds, 1 to 90 degrees (default 35; 90: none)", "Erosion");
+    add("--talus", &line->talus, "DEG", "Steepest slope that holds, 1 to 90 degrees, 90: none (default 35)", "Erosion");
     add("--creep", &line->creep, "F", "Hillslope creep, square units a step, 0 to 100 (default 0.2)", "Erosion");
     add("--flow", &line->flow, "FILE", "Drainage map: .png (log scale) or raw floats", "Files");
     // An option that takes a value, followed by another option's name: its value is missing.
