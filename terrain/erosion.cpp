@@ -21,7 +21,8 @@
 // 5. Hillslope creep: diffusion, implicit along the rows, then the columns.
 // Trees are walked depth first through the receivers, without a list of their
 // samples. Every sum runs in a fixed order, so the thread count changes no bit.
-// Scratch: the filled heights, P, Q, A, the receivers and donors, 18 bytes a sample.
+// Scratch: P and Q, A and the depth below the filled height (the filled heights
+// before them), the receivers and donors: 18 bytes a sample.
 #include "terrain/erosion.h"
 
 #include <algorithm>
@@ -90,34 +91,57 @@ int64_t ErosionScratchBytes(int64_t width, int64_t depth) {
 
 namespace {
 
+// A sample's drainage area (in samples) and how far it lies below its filled
+// height (0 outside depressions), side by side.
+struct AreaDepth {
+  uint32_t area;
+  float depth;
+};
+
 struct Scratch {
-  float* filled;      // the filled heights; then how far each sample lies below them
-  void* block;        // P and Q; the fill's queue before them
-  float* p;           // sediment arriving (P); then alpha; then the change
-  float* q;           // Q; then beta
-  uint32_t* area;     // drainage area in samples
+  void* block;        // P and Q side by side; the fill's queue before them
+  float* p;           // p[2 i]: sediment arriving (P); then alpha; then the change
+  float* q;           // q[2 i] (p[2 i + 1]): Q; then beta
+  void* areaBlock;    // the filled heights (its first half); then AreaDepth records
+  float* filled;
+  AreaDepth* area;
   uint8_t* receivers;
   uint8_t* donors;    // which neighbours send to each sample
 };
 
 bool Allocate(Scratch* scratch, const FlowGrid& grid) {
   const size_t count = static_cast<size_t>(grid.samples);
-  scratch->filled = static_cast<float*>(malloc(count * sizeof(float)));
   scratch->block = malloc(count * 2 * sizeof(float));
+  // Each sample's two terms in one cache line: the walks visit samples far apart.
   scratch->p = static_cast<float*>(scratch->block);
-  scratch->q = scratch->p + count;
-  scratch->area = static_cast<uint32_t*>(malloc(count * sizeof(uint32_t)));
+  scratch->q = scratch->p + 1;
+  scratch->areaBlock = malloc(count * sizeof(AreaDepth));
+  scratch->filled = static_cast<float*>(scratch->areaBlock);
+  scratch->area = static_cast<AreaDepth*>(scratch->areaBlock);
   scratch->receivers = static_cast<uint8_t*>(malloc(count));
   scratch->donors = static_cast<uint8_t*>(malloc(count));
-  return scratch->filled && scratch->block && scratch->area && scratch->receivers && scratch->donors;
+  return scratch->block && scratch->areaBlock && scratch->receivers && scratch->donors;
 }
 
 void Release(Scratch* scratch) {
-  free(scratch->filled);
   free(scratch->block);
-  free(scratch->area);
+  free(scratch->areaBlock);
   free(scratch->receivers);
   free(scratch->donors);
+}
+
+// The filled heights, in the first half of the area block, spread out into
+// AreaDepth records: from the last sample down, so that no filled height is
+// overwritten before it is read (through memcpy: the block changes type).
+void SpreadDepths(const Scratch& s, const float* heights, int64_t samples) {
+  unsigned char* bytes = static_cast<unsigned char*>(s.areaBlock);
+  for (int64_t i = samples - 1; i >= 0; --i) {
+    float filled;
+    memcpy(&filled, bytes + i * sizeof(float), sizeof filled);
+    const float depth = static_cast<float>(static_cast<double>(filled) - static_cast<double>(heights[i]));
+    const AreaDepth record = {1, depth};
+    memcpy(bytes + i * sizeof(AreaDepth), &record, sizeof record);
+  }
 }
 
 struct StepJob {
@@ -181,10 +205,9 @@ void WalkBasin(const TreeWalk& walk, Before before, After after) {
   }
 }
 
-// The way down: every sample's accumulators start empty, and a sample steeper
-// above its receiver than the talus slope comes down to it; what slid off
-// joins the sediment arriving at the receiver. The filled heights become the
-// depth below them (0 outside depressions).
+// The way down: every sample's sediment terms start empty, and a sample
+// steeper above its receiver than the talus slope comes down to it; what slid
+// off joins the sediment arriving at the receiver.
 void SlideTalus(const StepJob& job, int64_t i) {
   const FlowGrid& grid = *job.grid;
   const Scratch& s = *job.scratch;
@@ -193,15 +216,12 @@ void SlideTalus(const StepJob& job, int64_t i) {
   for (uint32_t children = s.donors[i]; children != 0; children &= children - 1) {
     const int64_t c = i + grid.offset[__builtin_ctz(children)];
     __builtin_prefetch(h + c, 1);
-    __builtin_prefetch(s.p + c, 1);
-    __builtin_prefetch(s.q + c, 1);
+    __builtin_prefetch(s.p + 2 * c, 1);
     __builtin_prefetch(s.area + c, 1);
-    __builtin_prefetch(s.filled + c, 1);
     __builtin_prefetch(s.donors + c);
   }
-  s.p[i] = 0.0f;
-  s.q[i] = 0.0f;
-  s.area[i] = 1;
+  s.p[2 * i] = 0.0f;
+  s.q[2 * i] = 0.0f;
   const uint8_t r = s.receivers[i];
   if (r != kNoReceiver) {
     const int64_t j = i + grid.offset[r];
@@ -209,11 +229,10 @@ void SlideTalus(const StepJob& job, int64_t i) {
     const double own = static_cast<double>(h[i]);
     if (own > limit) {
       const float lowered = static_cast<float>(limit);
-      s.p[j] = static_cast<float>(static_cast<double>(s.p[j]) + (own - static_cast<double>(lowered)));
+      s.p[2 * j] = static_cast<float>(static_cast<double>(s.p[2 * j]) + (own - static_cast<double>(lowered)));
       h[i] = lowered;
     }
   }
-  s.filled[i] = static_cast<float>(static_cast<double>(s.filled[i]) - static_cast<double>(h[i]));
 }
 
 // The way up: with E = P + Q d the sediment arriving, d = alpha + beta d(receiver).
@@ -224,15 +243,15 @@ double Solve(const StepJob& job, int64_t i) {
   const FlowGrid& grid = *job.grid;
   const Scratch& s = *job.scratch;
   const uint8_t r = s.receivers[i];
-  const double pi = static_cast<double>(s.p[i]);
-  const double qi = static_cast<double>(s.q[i]);
+  const double pi = static_cast<double>(s.p[2 * i]);
+  const double qi = static_cast<double>(s.q[2 * i]);
   if (r == kNoReceiver) {
-    s.p[i] = 0.0f;  // the edge sample stays
+    s.p[2 * i] = 0.0f;  // the edge sample stays
     return pi;
   }
   const int64_t j = i + grid.offset[r];
-  const uint32_t a = s.area[i];
-  const double below = static_cast<double>(s.filled[i]);
+  const uint32_t a = s.area[i].area;
+  const double below = static_cast<double>(s.area[i].depth);
   double alpha;
   double beta;
   if (below > 0.0) {
@@ -249,11 +268,11 @@ double Solve(const StepJob& job, int64_t i) {
     alpha = (g * pi - f * drop) / divisor;
     beta = f / divisor;
   }
-  s.p[j] = static_cast<float>(static_cast<double>(s.p[j]) + (pi + (qi - 1.0) * alpha));
-  s.q[j] = static_cast<float>(static_cast<double>(s.q[j]) + (qi - 1.0) * beta);
-  s.area[j] += a;
-  s.p[i] = static_cast<float>(alpha);
-  s.q[i] = static_cast<float>(beta);
+  s.p[2 * j] = static_cast<float>(static_cast<double>(s.p[2 * j]) + (pi + (qi - 1.0) * alpha));
+  s.q[2 * j] = static_cast<float>(static_cast<double>(s.q[2 * j]) + (qi - 1.0) * beta);
+  s.area[j].area += a;
+  s.p[2 * i] = static_cast<float>(alpha);
+  s.q[2 * i] = static_cast<float>(beta);
   return 0.0;
 }
 
@@ -263,8 +282,8 @@ void ApplyChange(const StepJob& job, int64_t i) {
   const uint8_t r = s.receivers[i];
   if (r == kNoReceiver) return;
   const int64_t j = i + job.grid->offset[r];
-  const double change = static_cast<double>(s.p[i]) + static_cast<double>(s.q[i]) * static_cast<double>(s.p[j]);
-  s.p[i] = static_cast<float>(change);
+  const double change = static_cast<double>(s.p[2 * i]) + static_cast<double>(s.q[2 * i]) * static_cast<double>(s.p[2 * j]);
+  s.p[2 * i] = static_cast<float>(change);
   job.heights[i] = static_cast<float>(static_cast<double>(job.heights[i]) + change);
 }
 
@@ -276,7 +295,7 @@ void ErodeBasin(const StepJob& job, int64_t task) {
   WalkBasin(walk, [&job](int64_t i) { SlideTalus(job, i); }, [&job, &out](int64_t i) { out += Solve(job, i); });
   WalkBasin(walk, [&job](int64_t i) { ApplyChange(job, i); }, [](int64_t) {});
   job.outflow[task] = out;
-  job.basinSize[task] = job.scratch->area[root];
+  job.basinSize[task] = job.scratch->area[root].area;
 }
 
 // Hillslope creep: dh/dt = D (d2h/dx2 + d2h/dz2), implicit, one axis after the
@@ -384,6 +403,7 @@ FlowStatus ErodeTerrain(float* heights, int64_t width, int64_t depth, const Eros
     return kFlowNoMemory;
   }
   const int workers = n < (1 << 16) ? 1 : threads;
+  FillScratch fillScratch;
   double outflowTotal = 0.0;
   FlowStatus status = kFlowDone;
   // The vectors are the only allocations that throw: they hold a few numbers per edge sample.
@@ -396,12 +416,13 @@ FlowStatus ErodeTerrain(float* heights, int64_t width, int64_t depth, const Eros
     std::vector<uint32_t> sizes(roots.size(), 0);
     std::vector<double> outflow(roots.size(), 0.0);
     for (int32_t step = 0; step < settings.steps && status == kFlowDone; ++step) {
-      if (!FillDepressions(heights, grid, scratch.filled, scratch.block, workers, control)) {
+      if (!FillDepressions(heights, grid, scratch.filled, scratch.block, workers, control, &fillScratch)) {
         status = Cancelled(control) ? kFlowCancelled : kFlowNoMemory;
         break;
       }
       FindReceivers(scratch.filled, grid, scratch.receivers, workers);
       FindDonors(scratch.receivers, grid, scratch.donors, workers);
+      SpreadDepths(scratch, heights, n);
       std::vector<size_t> byRoot(roots.size());
       for (size_t b = 0; b < roots.size(); ++b) byRoot[b] = b;
       std::stable_sort(byRoot.begin(), byRoot.end(), [&sizes](size_t a, size_t b) { return sizes[a] > sizes[b]; });
@@ -434,6 +455,7 @@ FlowStatus ErodeTerrain(float* heights, int64_t width, int64_t depth, const Eros
     status = kFlowNoMemory;
   }
   Release(&scratch);
+  ReleaseFillScratch(&fillScratch);
   if (status == kFlowDone && report != nullptr) {
     double after = 0.0;
     for (int64_t i = 0; i < n; ++i) after += static_cast<double>(heights[i]);

@@ -176,7 +176,22 @@ int64_t BucketOf(const HeightBuckets& buckets, float value) {
   return position < static_cast<double>(buckets.count) ? static_cast<int64_t>(position) : buckets.count - 1;
 }
 
-bool SortByHeight(const float* heights, int64_t samples, int threads, QueueEntry* pool, SortedSamples* sorted) {
+// Buckets hold about 16 entries: straight insertion for those, std::sort for crowded ones (flats).
+void SortBucket(QueueEntry* first, QueueEntry* last) {
+  if (last - first > 32) {
+    std::sort(first, last, [](const QueueEntry& x, const QueueEntry& y) { return x.key < y.key; });
+    return;
+  }
+  for (QueueEntry* at = first + 1; at < last; ++at) {
+    const QueueEntry entry = *at;
+    QueueEntry* to = at;
+    for (; to > first && (to - 1)->key > entry.key; --to) *to = *(to - 1);
+    *to = entry;
+  }
+}
+
+bool SortByHeight(const float* heights, int64_t samples, int threads, QueueEntry* pool, uint32_t* start,
+                  SortedSamples* sorted) {
   float low = heights[0], high = heights[0];
   for (int64_t i = 1; i < samples; ++i) {
     low = heights[i] < low ? heights[i] : low;
@@ -189,8 +204,7 @@ bool SortByHeight(const float* heights, int64_t samples, int threads, QueueEntry
   const double span = static_cast<double>(high) - static_cast<double>(low);
   buckets.scale = span > 0.0 ? static_cast<double>(buckets.count) / span : 0.0;
   buckets.lowBits = OrderedBits(low);
-  uint32_t* start = static_cast<uint32_t*>(calloc(static_cast<size_t>(buckets.count + 1), sizeof(uint32_t)));
-  if (start == nullptr) return false;
+  memset(start, 0, static_cast<size_t>(buckets.count + 1) * sizeof(uint32_t));
   for (int64_t i = 0; i < samples; ++i) ++start[BucketOf(buckets, heights[i]) + 1];
   for (int64_t b = 0; b < buckets.count; ++b) start[b + 1] += start[b];
   // Placed bucket by bucket; each bucket's entries then sorted on their own.
@@ -205,11 +219,10 @@ bool SortByHeight(const float* heights, int64_t samples, int threads, QueueEntry
     for (int64_t b = task * bucketsPerTask; b < last; ++b) {
       // start[b] now holds the end of bucket b, and the start of bucket b + 1.
       const int64_t first = b > 0 ? start[b - 1] : 0;
-      std::sort(pool + first, pool + start[b], [](const QueueEntry& x, const QueueEntry& y) { return x.key < y.key; });
+      SortBucket(pool + first, pool + start[b]);
     }
   };
   RunTasks(tasks, samples < (1 << 16) ? 1 : threads, sortBuckets);
-  free(start);
   sorted->entries = pool;
   sorted->count = samples;
   return true;
@@ -318,19 +331,45 @@ bool RunFill(Fill* fill, SynthesisControl* control) {
 
 }  // namespace
 
+void ReleaseFillScratch(FillScratch* scratch) {
+  free(scratch->known);
+  free(scratch->bucketStart);
+  free(scratch->raised);
+  *scratch = FillScratch();
+}
+
+static bool ReserveFillScratch(FillScratch* scratch, int64_t samples) {
+  if (scratch->samples == samples && scratch->known != nullptr && scratch->bucketStart != nullptr) return true;
+  ReleaseFillScratch(scratch);
+  scratch->samples = samples;
+  scratch->known = static_cast<uint64_t*>(malloc(static_cast<size_t>(samples / 64 + 2) * sizeof(uint64_t)));
+  scratch->bucketStart = static_cast<uint32_t*>(malloc(static_cast<size_t>(samples / 16 + 2) * sizeof(uint32_t)));
+  return scratch->known != nullptr && scratch->bucketStart != nullptr;
+}
+
 bool FillDepressions(const float* heights, const FlowGrid& grid, float* filled, void* pool, int threads,
-                     SynthesisControl* control) {
+                     SynthesisControl* control, FillScratch* keep) {
+  FillScratch own;
+  FillScratch* scratch = keep != nullptr ? keep : &own;
+  if (!ReserveFillScratch(scratch, grid.samples)) {
+    if (keep == nullptr) ReleaseFillScratch(&own);
+    return false;
+  }
   Fill fill;
   memset(&fill, 0, sizeof fill);
   fill.heights = heights;
   fill.grid = &grid;
   fill.filled = filled;
-  fill.known.words = static_cast<uint64_t*>(calloc(static_cast<size_t>(grid.samples / 64 + 2), sizeof(uint64_t)));
-  const bool done = fill.known.words != nullptr &&
-                    SortByHeight(heights, grid.samples, threads, static_cast<QueueEntry*>(pool), &fill.sorted) &&
+  fill.known.words = scratch->known;
+  memset(fill.known.words, 0, static_cast<size_t>(grid.samples / 64 + 2) * sizeof(uint64_t));
+  fill.raised.entries = static_cast<QueueEntry*>(scratch->raised);
+  fill.raised.capacity = scratch->raisedCapacity;
+  const bool done = SortByHeight(heights, grid.samples, threads, static_cast<QueueEntry*>(pool), scratch->bucketStart,
+                                 &fill.sorted) &&
                     RunFill(&fill, control);
-  free(fill.raised.entries);
-  free(fill.known.words);
+  scratch->raised = fill.raised.entries;
+  scratch->raisedCapacity = fill.raised.capacity;
+  if (keep == nullptr) ReleaseFillScratch(&own);
   return done;
 }
 
@@ -417,21 +456,42 @@ bool IsDonor(const FlowGrid& grid, const uint8_t* receivers, int64_t x, int k, b
 
 }  // namespace
 
+// One row's donor masks; inside the grid sixteen samples at a time where SSE2 is.
+static void RowDonors(const uint8_t* receivers, const FlowGrid& grid, int64_t row, uint8_t* donors) {
+  const int64_t width = grid.width;
+  const bool edgeRow = row == 0 || row == grid.depth - 1;
+  auto one = [&](int64_t c) {
+    const int64_t x = row * width + c;
+    const bool edge = edgeRow || c == 0 || c == width - 1;
+    uint32_t mask = 0;
+    for (int k = 0; k < 8; ++k) mask |= (IsDonor(grid, receivers, x, k, edge) ? 1u : 0u) << k;
+    donors[x] = static_cast<uint8_t>(mask);
+  };
+  int64_t c = 0;
+#ifdef __SSE2__
+  if (!edgeRow && width > 2) {
+    one(0);
+    for (c = 1; c + 16 <= width - 1; c += 16) {
+      const int64_t x = row * width + c;
+      __m128i mask = _mm_setzero_si128();
+      for (int k = 0; k < 8; ++k) {
+        const __m128i neighbours = _mm_loadu_si128(reinterpret_cast<const __m128i*>(receivers + x + grid.offset[k]));
+        const __m128i sends = _mm_cmpeq_epi8(neighbours, _mm_set1_epi8(static_cast<char>(Opposite(k))));
+        mask = _mm_or_si128(mask, _mm_and_si128(sends, _mm_set1_epi8(static_cast<char>(1 << k))));
+      }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(donors + x), mask);
+    }
+  }
+#endif
+  for (; c < width; ++c) one(c);
+}
+
 void FindDonors(const uint8_t* receivers, const FlowGrid& grid, uint8_t* donors, int threads) {
   const int64_t rowsPerTask = 64;
   const int64_t tasks = (grid.depth + rowsPerTask - 1) / rowsPerTask;
   auto rows = [&](int64_t task) {
     const int64_t end = (task + 1) * rowsPerTask < grid.depth ? (task + 1) * rowsPerTask : grid.depth;
-    for (int64_t row = task * rowsPerTask; row < end; ++row) {
-      const bool edgeRow = row == 0 || row == grid.depth - 1;
-      for (int64_t c = 0; c < grid.width; ++c) {
-        const int64_t x = row * grid.width + c;
-        const bool edge = edgeRow || c == 0 || c == grid.width - 1;
-        uint32_t mask = 0;
-        for (int k = 0; k < 8; ++k) mask |= (IsDonor(grid, receivers, x, k, edge) ? 1u : 0u) << k;
-        donors[x] = static_cast<uint8_t>(mask);
-      }
-    }
+    for (int64_t row = task * rowsPerTask; row < end; ++row) RowDonors(receivers, grid, row, donors);
   };
   RunTasks(tasks, grid.samples < (1 << 16) ? 1 : threads, rows);
 }

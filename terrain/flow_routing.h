@@ -46,7 +46,19 @@ float NextFloatUp(float value);
 // which share the sorting. False when the memory it needs cannot be had or the
 // control was cancelled.
 bool FillDepressions(const float* heights, const FlowGrid& grid, float* filled, void* pool, int threads,
-                     SynthesisControl* control);
+                     SynthesisControl* control, struct FillScratch* keep = nullptr);
+
+// Memory the fill may keep from one call to the next on fields of one size
+// (erosion fills once a step), instead of obtaining it every time.
+struct FillScratch {
+  int64_t samples = 0;
+  uint64_t* known = nullptr;
+  uint32_t* bucketStart = nullptr;
+  void* raised = nullptr;
+  int64_t raisedCapacity = 0;
+};
+
+void ReleaseFillScratch(FillScratch* scratch);
 
 // Every sample's receiver: of its neighbours with a lower filled height, the one
 // with the largest (own - neighbour's) / distance in double, the first in
