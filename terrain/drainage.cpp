@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "terrain/depression_fill.h"
 #include "terrain/flow_routing.h"
 #include "terrain/terrain_region.h"
 

@@ -33,6 +33,7 @@
 #include <new>
 #include <vector>
 
+#include "terrain/depression_fill.h"
 #include "terrain/flow_routing.h"
 #include "terrain/task_threads.h"
 #include "terrain/terrain_region.h"

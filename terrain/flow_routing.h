@@ -1,9 +1,7 @@
-// Routing water over a height field: the depression fill, its order and every sample's receiver.
+// Routing water over a filled height field: every sample's receiver and donors, and the flow accumulation.
 #pragma once
 
 #include <cstdint>
-
-struct SynthesisControl;
 
 // A sample's receiver, as the direction of the neighbour it sends its water to,
 // or none (the edge samples).
@@ -32,33 +30,6 @@ inline bool IsEdgeSample(const FlowGrid& grid, int64_t index) {
   const int64_t column = index - row * grid.width;
   return row == 0 || row == grid.depth - 1 || column == 0 || column == grid.width - 1;
 }
-
-// The next float towards +infinity, as nextafterf(value, +inf) gives it (value not NaN).
-float NextFloatUp(float value);
-
-// Fills the depressions as a priority flood does: every edge sample, in index
-// order, goes into a queue ordered by (filled height, push counter) with its
-// own height as filled height; the smallest is taken, and each of its
-// neighbours not yet queued gets the filled height max(height, NextFloatUp(the
-// taken one's)) and is queued. filled receives the filled heights; pool is
-// scratch of 8 bytes a sample (any memory; its contents are lost). heights
-// must hold no NaN. The result does not depend on `threads` (0: every core),
-// which share the sorting. False when the memory it needs cannot be had or the
-// control was cancelled.
-bool FillDepressions(const float* heights, const FlowGrid& grid, float* filled, void* pool, int threads,
-                     SynthesisControl* control, struct FillScratch* keep = nullptr);
-
-// Memory the fill may keep from one call to the next on fields of one size
-// (erosion fills once a step), instead of obtaining it every time.
-struct FillScratch {
-  int64_t samples = 0;
-  uint64_t* known = nullptr;
-  uint32_t* bucketStart = nullptr;
-  void* raised = nullptr;
-  int64_t raisedCapacity = 0;
-};
-
-void ReleaseFillScratch(FillScratch* scratch);
 
 // Every sample's receiver: of its neighbours with a lower filled height, the one
 // with the largest (own - neighbour's) / distance in double, the first in

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "terrain/drainage.h"
+#include "terrain/depression_fill.h"
 #include "terrain/flow_routing.h"
 
 namespace {

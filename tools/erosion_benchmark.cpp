@@ -11,6 +11,7 @@
 
 #include "terrain/drainage.h"
 #include "terrain/erosion.h"
+#include "terrain/depression_fill.h"
 #include "terrain/flow_routing.h"
 #include "terrain/terrain_region.h"
 
