@@ -165,12 +165,30 @@ void SortBucket(QueueEntry* first, QueueEntry* last) {
   }
 }
 
-bool SortByHeight(const float* heights, int64_t samples, int threads, QueueEntry* pool, uint32_t* start,
+// The samples are counted and placed in kSortChunks runs of consecutive
+// samples, a thread each; each run has its own bucket counts.
+constexpr int64_t kSortChunks = 2;
+
+bool SortByHeight(const float* heights, int64_t samples, int threads, QueueEntry* pool, uint32_t* counts,
                   SortedSamples* sorted) {
-  float low = heights[0], high = heights[0];
-  for (int64_t i = 1; i < samples; ++i) {
-    low = heights[i] < low ? heights[i] : low;
-    high = heights[i] > high ? heights[i] : high;
+  const int workers = samples < (1 << 16) ? 1 : threads;
+  const int64_t chunk = (samples + kSortChunks - 1) / kSortChunks;
+  float lows[kSortChunks], highs[kSortChunks];
+  auto range = [&](int64_t c) {
+    const int64_t end = (c + 1) * chunk < samples ? (c + 1) * chunk : samples;
+    float low = heights[c * chunk < samples ? c * chunk : 0], high = low;
+    for (int64_t i = c * chunk; i < end; ++i) {
+      low = heights[i] < low ? heights[i] : low;
+      high = heights[i] > high ? heights[i] : high;
+    }
+    lows[c] = low;
+    highs[c] = high;
+  };
+  RunTasks(kSortChunks, workers, range);
+  float low = lows[0], high = highs[0];
+  for (int64_t c = 1; c < kSortChunks; ++c) {
+    low = lows[c] < low ? lows[c] : low;
+    high = highs[c] > high ? highs[c] : high;
   }
   HeightBuckets buckets;
   buckets.count = samples / 16 + 1;
@@ -179,25 +197,40 @@ bool SortByHeight(const float* heights, int64_t samples, int threads, QueueEntry
   const double span = static_cast<double>(high) - static_cast<double>(low);
   buckets.scale = span > 0.0 ? static_cast<double>(buckets.count) / span : 0.0;
   buckets.lowBits = OrderedBits(low);
-  memset(start, 0, static_cast<size_t>(buckets.count + 1) * sizeof(uint32_t));
-  for (int64_t i = 0; i < samples; ++i) ++start[BucketOf(buckets, heights[i]) + 1];
-  for (int64_t b = 0; b < buckets.count; ++b) start[b + 1] += start[b];
-  // Placed bucket by bucket; each bucket's entries then sorted on their own.
-  for (int64_t i = 0; i < samples; ++i) {
-    uint32_t& next = start[BucketOf(buckets, heights[i])];
-    pool[next++] = {OrderedBits(heights[i]), static_cast<uint32_t>(i)};
+  // counts[c * count + b]: run c's samples in bucket b; then where run c places its next one.
+  const int64_t count = buckets.count;
+  memset(counts, 0, static_cast<size_t>(kSortChunks * count) * sizeof(uint32_t));
+  auto countRun = [&](int64_t c) {
+    const int64_t end = (c + 1) * chunk < samples ? (c + 1) * chunk : samples;
+    uint32_t* own = counts + c * count;
+    for (int64_t i = c * chunk; i < end; ++i) ++own[BucketOf(buckets, heights[i])];
+  };
+  RunTasks(kSortChunks, workers, countRun);
+  uint32_t position = 0;
+  for (int64_t b = 0; b < count; ++b) {
+    for (int64_t c = 0; c < kSortChunks; ++c) {
+      const uint32_t n = counts[c * count + b];
+      counts[c * count + b] = position;
+      position += n;
+    }
   }
-  const int64_t bucketsPerTask = 4096;
-  const int64_t tasks = (buckets.count + bucketsPerTask - 1) / bucketsPerTask;
-  auto sortBuckets = [&](int64_t task) {
-    const int64_t last = (task + 1) * bucketsPerTask < buckets.count ? (task + 1) * bucketsPerTask : buckets.count;
-    for (int64_t b = task * bucketsPerTask; b < last; ++b) {
-      // start[b] now holds the end of bucket b, and the start of bucket b + 1.
-      const int64_t first = b > 0 ? start[b - 1] : 0;
-      SortBucket(pool + first, pool + start[b]);
+  auto placeRun = [&](int64_t c) {
+    const int64_t end = (c + 1) * chunk < samples ? (c + 1) * chunk : samples;
+    uint32_t* next = counts + c * count;
+    for (int64_t i = c * chunk; i < end; ++i) {
+      pool[next[BucketOf(buckets, heights[i])]++] = {OrderedBits(heights[i]), static_cast<uint32_t>(i)};
     }
   };
-  RunTasks(tasks, samples < (1 << 16) ? 1 : threads, sortBuckets);
+  RunTasks(kSortChunks, workers, placeRun);
+  // The last run's positions now mark where each bucket ends.
+  const uint32_t* ends = counts + (kSortChunks - 1) * count;
+  const int64_t bucketsPerTask = 4096;
+  const int64_t tasks = (count + bucketsPerTask - 1) / bucketsPerTask;
+  auto sortBuckets = [&](int64_t task) {
+    const int64_t last = (task + 1) * bucketsPerTask < count ? (task + 1) * bucketsPerTask : count;
+    for (int64_t b = task * bucketsPerTask; b < last; ++b) SortBucket(pool + (b > 0 ? ends[b - 1] : 0), pool + ends[b]);
+  };
+  RunTasks(tasks, workers, sortBuckets);
   sorted->entries = pool;
   sorted->count = samples;
   return true;
@@ -318,7 +351,8 @@ static bool ReserveFillScratch(FillScratch* scratch, int64_t samples) {
   ReleaseFillScratch(scratch);
   scratch->samples = samples;
   scratch->known = static_cast<uint64_t*>(malloc(static_cast<size_t>(samples / 64 + 2) * sizeof(uint64_t)));
-  scratch->bucketStart = static_cast<uint32_t*>(malloc(static_cast<size_t>(samples / 16 + 2) * sizeof(uint32_t)));
+  scratch->bucketStart =
+      static_cast<uint32_t*>(malloc(static_cast<size_t>(kSortChunks * (samples / 16 + 1)) * sizeof(uint32_t)));
   return scratch->known != nullptr && scratch->bucketStart != nullptr;
 }
 

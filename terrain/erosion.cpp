@@ -132,16 +132,29 @@ void Release(Scratch* scratch) {
 }
 
 // The filled heights, in the first half of the area block, spread out into
-// AreaDepth records: from the last sample down, so that no filled height is
-// overwritten before it is read (through memcpy: the block changes type).
-void SpreadDepths(const Scratch& s, const float* heights, int64_t samples) {
+// AreaDepth records (through memcpy: the block changes type). Record i takes
+// the place of filled heights 2i and 2i + 1, so the samples go in halves from
+// the top: [ceil(n/2), n), then the upper half of the rest, ...; within a half
+// no record lies on a filled height not yet read, and the threads share it.
+void SpreadDepths(const Scratch& s, const float* heights, int64_t samples, int threads) {
   unsigned char* bytes = static_cast<unsigned char*>(s.areaBlock);
-  for (int64_t i = samples - 1; i >= 0; --i) {
-    float filled;
-    memcpy(&filled, bytes + i * sizeof(float), sizeof filled);
-    const float depth = static_cast<float>(static_cast<double>(filled) - static_cast<double>(heights[i]));
-    const AreaDepth record = {1, depth};
-    memcpy(bytes + i * sizeof(AreaDepth), &record, sizeof record);
+  auto spread = [&](int64_t first, int64_t end) {
+    for (int64_t i = first; i < end; ++i) {
+      float filled;
+      memcpy(&filled, bytes + i * sizeof(float), sizeof filled);
+      const float depth = static_cast<float>(static_cast<double>(filled) - static_cast<double>(heights[i]));
+      const AreaDepth record = {1, depth};
+      memcpy(bytes + i * sizeof(AreaDepth), &record, sizeof record);
+    }
+  };
+  int64_t end = samples;
+  while (end > 0) {
+    const int64_t first = end > 1 ? (end + 1) / 2 : 0;  // records from `first` lie on filled heights >= end
+    const int64_t length = end - first;
+    const int64_t parts = length < (1 << 16) ? 1 : 16;
+    auto part = [&](int64_t k) { spread(first + length * k / parts, first + length * (k + 1) / parts); };
+    RunTasks(parts, threads, part);
+    end = first;
   }
 }
 
@@ -423,7 +436,7 @@ FlowStatus ErodeTerrain(float* heights, int64_t width, int64_t depth, const Eros
       }
       FindReceivers(scratch.filled, grid, scratch.receivers, workers);
       FindDonors(scratch.receivers, grid, scratch.donors, workers);
-      SpreadDepths(scratch, heights, n);
+      SpreadDepths(scratch, heights, n, workers);
       std::vector<size_t> byRoot(roots.size());
       for (size_t b = 0; b < roots.size(); ++b) byRoot[b] = b;
       std::stable_sort(byRoot.begin(), byRoot.end(), [&sizes](size_t a, size_t b) { return sizes[a] > sizes[b]; });
