@@ -45,11 +45,9 @@ std::vector<float> HeightsOnView() {
   return std::vector<float>(currentTerrain->heights, currentTerrain->heights + 100 * 100);
 }
 
-// The default terrain on view, the dialog closed and its choices as at start.
+// The default terrain on view, the dialog closed and its choices as at start (ResetProgram's part).
 void Start() {
   ResetProgram();
-  if (erosionDialog != nullptr) DestroyWindow(erosionDialog);
-  erosionChoice = ErosionChoiceOf(DefaultErosionSettings(), false);
   PanelCommand(kControlGenerate, BN_CLICKED);
   ASSERT_TRUE(viewedTerrain.generated);
   recordedBoxes.clear();
@@ -123,19 +121,20 @@ TEST(ErosionDialog, TheTickedBoxErodesEveryGeneratedTerrain) {
 // A field no erosion can take gets a box naming it and what it takes, over the dialog for "Apply", over the
 // main window for "Generate"; the terrain on view stays as it was.
 TEST(ErosionDialog, RefusedFieldsGetABoxNamingThemAndChangeNothing) {
-  const struct { int control; const char* text; const char* box; } cases[] = {
-      {kControlErosionSteps, "0", "\"Steps\" must be a whole number from 1 to 100."},
-      {kControlErosionSteps, "ten", "\"Steps\" must be a whole number from 1 to 100."},
-      {kControlErodibility, "-1", "\"Erodibility\" must be a number from 0 to 1000."},
-      {kControlDeposition, "x", "\"Deposition\" must be a number from 0 to 100."},
-      {kControlTalusAngle, "95", "\"Talus angle\" must be a number of degrees from 1 to 90 (90: no sliding)."},
-      {kControlCreep, "1e9", "\"Creep\" must be a number from 0 to 100 (square units a step)."},
+  const struct { int control; const char* text; const char* kept; const char* box; } cases[] = {
+      {kControlErosionSteps, "0", "10", "\"Steps\" must be a whole number from 1 to 100."},
+      {kControlErosionSteps, "ten", "10", "\"Steps\" must be a whole number from 1 to 100."},
+      {kControlErodibility, "-1", "1", "\"Erodibility\" must be a number from 0 to 1000."},
+      {kControlDeposition, "x", "1", "\"Deposition\" must be a number from 0 to 100."},
+      {kControlTalusAngle, "95", "35", "\"Talus angle\" must be a number of degrees from 1 to 90 (90: no sliding)."},
+      {kControlCreep, "1e9", "0.2", "\"Creep\" must be a number from 0 to 100 (square units a step)."},
   };
+  Start();
+  const std::vector<float> generated = HeightsOnView();
+  OpenErosion();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
-    Start();
-    const std::vector<float> generated = HeightsOnView();
-    OpenErosion();
+    recordedBoxes.clear();
     Type(c.control, c.text);
     Click(IDOK);
     ASSERT_EQ(recordedBoxes.size(), 1u);
@@ -148,5 +147,7 @@ TEST(ErosionDialog, RefusedFieldsGetABoxNamingThemAndChangeNothing) {
     EXPECT_EQ(recordedBoxes[1], std::string("Koravel: ") + c.box + " [error] [modal]");
     EXPECT_EQ(viewedTerrain.settings.seed, 0);
     EXPECT_EQ(memcmp(HeightsOnView().data(), generated.data(), generated.size() * sizeof(float)), 0);
+    Click(kControlErodeGenerated);
+    Type(c.control, c.kept);
   }
 }

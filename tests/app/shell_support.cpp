@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "app/app_state.h"
+#include "app/erosion_choice.h"
+#include "app/erosion_dialog.h"
 #include "app/message_box.h"
 #include "app/start_up.h"
 #include "panel/config_panel.h"
@@ -95,6 +97,10 @@ void ResetProgram() {
   EnableWindow(panelWindow, TRUE);
   SetDefaultSettings();
   ConfigDlgProc(panelWindow, WM_INITDIALOG, 0, 0);
+  // Whatever an earlier test left in the "Erosion" dialog, "Generate" does not erode.
+  if (erosionDialog != nullptr) DestroyWindow(erosionDialog);
+  erosionChoice = ErosionChoiceOf(DefaultErosionSettings(), false);
+  viewedErosion.eroded = false;
   recordedBoxes.clear();
   framesDrawn = 0;
 }
