@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "state/app_state.h"
+#include "app/erosion_dialog.h"
 #include "app/export_dialog.h"
 #include "app/save_picture.h"
 #include "koravel_version.h"
@@ -25,7 +27,8 @@ const char kControlsText[] =
     "  \"Single\" spins it once round and writes the frame rate below.\n"
     "\n"
     "File > Export... (Ctrl+E) writes the terrain on view to files;\n"
-    "File > Save Picture... (Ctrl+P) saves the view as a PNG picture.";
+    "File > Save Picture... (Ctrl+P) saves the view as a PNG picture;\n"
+    "Terrain > Erosion... (Ctrl+R) erodes the terrain on view, or every one generated.";
 
 const char* AboutText() {
   static const std::string text = std::string("Koravel ") + KORAVEL_VERSION +
@@ -44,6 +47,9 @@ bool RunCommand(int command) {
       return true;
     case kCommandSavePicture:
       SavePictureAs();
+      return true;
+    case kCommandErosion:
+      OpenErosionDialog();
       return true;
     case kCommandExit:
       // As the close button: the window goes, and with it the program.

@@ -5,6 +5,7 @@
 constexpr int kCommandExport = 2001;
 constexpr int kCommandSavePicture = 2002;
 constexpr int kCommandExit = 2003;
+constexpr int kCommandErosion = 2021;
 constexpr int kCommandControls = 2011;
 constexpr int kCommandAbout = 2012;
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "state/app_state.h"
+#include "panel/erosion_choice.h"
 #include "app/export_choices.h"
 #include "app/export_worker.h"
 #include "app/file_chooser.h"
@@ -97,6 +99,8 @@ static void StartExport(HWND dialog) {
     ShowError(dialog, refusal);
     return;
   }
+  job->request.erode = viewedErosion.eroded;  // the files show the terrain on view
+  job->request.erosion = viewedErosion.settings;
   const ExportRequest& request = job->request;
   for (const std::string& path : {request.heightsPath, request.waterPath, request.colourPath, request.meshPath}) {
     if (!MayReplace(dialog, path, &job->request.replaceProtected)) return;

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "state/app_state.h"
+#include "app/erosion_dialog.h"
 #include "panel/config_panel.h"
 #include "render/frame.h"
 #include "state/app_state.h"
@@ -38,11 +40,12 @@ void BenchmarkStep(float tickMs) {
   if (viewState.yaw == kFullTurn) FinishBenchmark();
 }
 
-// The "Export Terrain" dialog takes its own messages and navigation keys; Ctrl+E and Ctrl+P
-// become the main window's commands; everything else is translated and dispatched. The panel
+// The "Export Terrain" and "Erosion" dialogs take their own messages and navigation keys; Ctrl+E,
+// Ctrl+P and Ctrl+R become the main window's commands; everything else is translated and dispatched. The panel
 // has no navigation step of its own.
 static void Deliver(MSG* message) {
   if (exportDialog != nullptr && IsDialogMessageA(exportDialog, message)) return;
+  if (erosionDialog != nullptr && IsDialogMessageA(erosionDialog, message)) return;
   if (accelerators != nullptr && TranslateAcceleratorA(mainWindow, accelerators, message)) return;
   TranslateMessage(message);
   DispatchMessageA(message);

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <vector>
 
+#include "state/app_state.h"
+#include "panel/erosion_choice.h"
 #include "app/file_chooser.h"
 #include "export/export_job.h"
 #include "export/output_file.h"
@@ -39,6 +41,8 @@ static std::vector<PngText> PictureTexts() {
   if (viewedTerrain.generated) {
     ExportRequest request;
     request.settings = viewedTerrain.settings;
+    request.erode = viewedErosion.eroded;
+    request.erosion = viewedErosion.settings;
     texts.push_back({"Koravel options", TerrainOptionsText(request)});
   }
   return texts;

@@ -18,6 +18,7 @@
 #include "export/output_file.h"
 #include "export/png_writer.h"
 #include "export/sample_formats.h"
+#include "export/whole_terrain.h"
 #include "koravel_version.h"
 #include "platform/memory/field_memory.h"
 #include "terrain/generation_limits.h"
@@ -56,6 +57,10 @@ WaterFormat WaterFormatOfPath(const std::string& path) {
   return LowerExtension(path) == ".png" ? kWaterPng8 : kWaterFloat;
 }
 
+FlowFormat FlowFormatOfPath(const std::string& path) {
+  return LowerExtension(path) == ".png" ? kFlowPng16 : kFlowFloat;
+}
+
 bool MeshFormatOfPath(const std::string& path, MeshFormat* format) {
   const std::string extension = LowerExtension(path);
   if (extension == ".obj") *format = kMeshObj;
@@ -80,6 +85,12 @@ std::string TerrainOptionsText(const ExportRequest& request) {
                      FloatText(s.freqScale) + " --init-freq " + FloatText(s.initFreq) + " --passes " +
                      std::to_string(s.passCount);
   if (s.river == 1) text += " --river";
+  if (request.erode) {
+    const ErosionSettings& e = request.erosion;
+    text += " --erode --erosion-steps " + std::to_string(e.steps) + " --erodibility " + FloatText(e.erodibility) +
+            " --deposition " + FloatText(e.deposition) + " --talus " + FloatText(e.talusAngle) + " --creep " +
+            FloatText(e.creep);
+  }
   text += " --width " + std::to_string(request.terrainWidth) + " --depth " + std::to_string(request.terrainDepth);
   if (request.tile) {
     text += " --tile " + std::to_string(request.rect.x0) + "," + std::to_string(request.rect.z0) + "," +
@@ -187,9 +198,9 @@ bool FinishSampleFiles(std::vector<SampleFile>* samples, const std::vector<size_
 // fails the export now, and two names for one file are refused.
 bool CheckExportTargets(const ExportRequest& request, const OutputOptions& options, ExportOutcome* outcome) {
   const std::string* paths[] = {&request.heightsPath, &request.waterPath, &request.colourPath, &request.meshPath,
-                                &request.picturePath};
-  TargetInfo targets[5];
-  for (size_t i = 0; i < 5; ++i) {
+                                &request.picturePath, &request.flowPath};
+  TargetInfo targets[6];
+  for (size_t i = 0; i < 6; ++i) {
     if (paths[i]->empty()) continue;
     std::string message;
     if (!CheckOutputTarget(*paths[i], options, &targets[i], &message, &outcome->protectedFile)) {
@@ -218,6 +229,21 @@ bool FindWholeTerrainRange(const ExportRequest& request, ExportControl* control,
   const TerrainRect whole = {0, 0, 1, 1};
   if (!CheckTerrainRect(request.terrainWidth, request.terrainDepth, whole, message, sizeof message)) {
     return Refuse(outcome, kExportRefused, message);
+  }
+  if (request.erode) {
+    // An eroded terrain is made whole anyway: an export of no file gives its range.
+    ExportRequest bare;
+    bare.settings = request.settings;
+    bare.terrainWidth = request.terrainWidth;
+    bare.terrainDepth = request.terrainDepth;
+    bare.rect = TerrainRect{0, 0, request.terrainWidth, request.terrainDepth};
+    bare.threads = request.threads;
+    bare.erode = true;
+    bare.erosion = request.erosion;
+    if (!RunExport(bare, control, nullptr, outcome)) return false;
+    outcome->rangeLow = outcome->minHeight;
+    outcome->rangeHigh = outcome->maxHeight;
+    return true;
   }
   ExportControl ownControl;
   if (control == nullptr) control = &ownControl;
@@ -280,12 +306,17 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
   const bool heightsScaled = !request.heightsPath.empty() && request.heightsFormat != kHeightsFloat;
   const bool needRange = heightsScaled || !request.colourPath.empty() || wantMesh;
   const bool needWater = !request.waterPath.empty() || !request.colourPath.empty() || wantMesh || wantPicture;
-  const bool rangeOfWhole = needRange && !request.rangeGiven && !Whole(request);
-  // Meshes and pictures need every sample at once; the other files take the rows as they come.
-  const bool wholeField = wantMesh || wantPicture;
+  // Erosion and the drainage map hold the whole terrain: its range comes with it.
+  const bool whole = NeedsWholeTerrain(request);
+  if (whole && !CheckWholeTerrain(request, &message)) return Refuse(outcome, kExportRefused, message);
+  const bool rangeOfWhole = needRange && !request.rangeGiven && !Whole(request) && !whole;
+  // Meshes, pictures, erosion and the drainage map need every sample at once; the other files take
+  // the rows as they come.
+  const bool wholeField = wantMesh || wantPicture || whole;
   // Scaled rows need the range before the first of them: a whole terrain's streamed files find it first.
   const bool rangeFirst = needRange && !request.rangeGiven && !rangeOfWhole && !wholeField;
-  const TerrainRect block = wantMesh ? WithMargin(rect, request.terrainWidth, request.terrainDepth) : rect;
+  const TerrainRect block = whole ? TerrainRect{0, 0, request.terrainWidth, request.terrainDepth}
+                                  : (wantMesh ? WithMargin(rect, request.terrainWidth, request.terrainDepth) : rect);
   if (!CheckTerrainRect(request.terrainWidth, request.terrainDepth, block, shapeMessage, sizeof shapeMessage)) {
     return Refuse(outcome, kExportRefused, std::string("the mesh's normals need one sample around the tile: ") +
                                                shapeMessage);
@@ -317,6 +348,17 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
                        file, control);
     }});
   }
+  std::unique_ptr<uint64_t, decltype(&free)> flow(nullptr, free);
+  uint64_t largestFlow = 0;
+  if (!request.flowPath.empty()) {
+    files.push_back({request.flowPath, rectSamples, false, kSampleHeights, 0, {}, [&](OutputFile* file) {
+      return WriteFlow(field, flow.get(), largestFlow, request.flowFormat,
+                       PngTexts(request, false, 0.0f, 0.0f, "Drainage: a value v stands for the flow accumulation A (the samples "
+                                                "whose water passes, itself included) with v = 65535 x ln(A) / "
+                                                "ln(Amax), Amax = " + std::to_string(largestFlow) + "."),
+                       file, control);
+    }});
+  }
   if (wantPicture) {
     files.push_back({request.picturePath, rectSamples, false, kSampleHeights, 0, {}, [&](OutputFile* file) {
       if (!writePicture(field, request, file)) return false;
@@ -326,7 +368,8 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
   }
 
   int64_t total = blockSamples + (rangeOfWhole ? request.terrainWidth * request.terrainDepth : 0) +
-                  (rangeFirst ? rectSamples : 0);
+                  (rangeFirst ? rectSamples : 0) + (request.erode ? blockSamples : 0) +
+                  (request.flowPath.empty() ? 0 : blockSamples);
   for (const PlannedFile& file : files) total += file.work;
   control->workDone = 0;
   control->workTotal = total;
@@ -418,14 +461,13 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
     }
     TakeRange(range, &minHeight, &maxHeight);
   } else {
-    const uint64_t bytes = fieldBytes * (needWater ? 2 : 1);
+    const uint64_t bytes = fieldBytes * (needWater ? 2 : 1) +
+                           (whole ? static_cast<uint64_t>(blockSamples * WholeTerrainBytesPerSample(request)) : 0);
+    const std::string noMemory = "the " + std::to_string(block.width) + " x " + std::to_string(block.depth) +
+                                 " samples need " + MiB(bytes) + " of memory, which cannot be had";
     heightField.reset(static_cast<float*>(AllocateFieldMemory(fieldBytes)));
     if (needWater) waterField.reset(static_cast<float*>(AllocateFieldMemory(fieldBytes)));
-    if (heightField == nullptr || (needWater && waterField == nullptr)) {
-      return Refuse(outcome, kExportNoMemory,
-                    "the " + std::to_string(block.width) + " x " + std::to_string(block.depth) + " samples need " +
-                        MiB(bytes) + " of memory, which cannot be had");
-    }
+    if (heightField == nullptr || (needWater && waterField == nullptr)) return Refuse(outcome, kExportNoMemory, noMemory);
     control->synthesis.workDone = 0;
     control->synthesis.workTotal = RectWorkUnits(plan, block);
     control->synthesisShare = blockSamples;
@@ -435,9 +477,16 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
     if (ExportCancelled(control)) return Refuse(outcome, kExportCancelled, "cancelled");
     if (!generated) return Refuse(outcome, kExportNoMemory, "the generation's working memory cannot be had");
     AddExportWork(control, blockSamples);
+    if (whole) {
+      uint64_t* counts = nullptr;  // obtained once the erosion has given its memory back
+      const ExportStatus shaped =
+          ShapeWholeTerrain(request, heightField.get(), &counts, &largestFlow, control, &message);
+      flow.reset(counts);
+      if (shaped != kExportDone) return Refuse(outcome, shaped, shaped == kExportNoMemory ? noMemory : message);
+    }
     field.heights = heightField.get();
     field.water = waterField.get();
-    if (block.width == rect.width && block.depth == rect.depth) {
+    if (!whole && block.width == rect.width && block.depth == rect.depth) {
       TakeRange(range, &minHeight, &maxHeight);
     } else {
       minHeight = maxHeight = field.heights[FieldIndex(field, rect.x0, rect.z0)];
@@ -452,6 +501,14 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
     if (!request.rangeGiven && !rangeOfWhole) {
       low = minHeight;
       high = maxHeight;
+    }
+    // A tile of a terrain held whole scales to the whole terrain's range, as every tile does.
+    if (needRange && !request.rangeGiven && whole && !Whole(request)) {
+      low = high = field.heights[0];
+      for (int64_t i = 0; i < blockSamples; ++i) {
+        low = std::min(low, field.heights[i]);
+        high = std::max(high, field.heights[i]);
+      }
     }
     beginSampleFiles();
     for (size_t i : sampleFiles) {

@@ -5,7 +5,9 @@
 #include <string>
 
 #include "export/field_writers.h"
+#include "export/flow_writer.h"
 #include "export/mesh_writers.h"
+#include "terrain/erosion.h"
 #include "terrain/terrain_region.h"
 
 struct ExportControl;
@@ -38,6 +40,8 @@ struct ExportRequest {
   float rangeLow = 0.0f;
   float rangeHigh = 0.0f;
   bool flat = false;  // meshes and pictures in the plane y = 0
+  bool erode = false;  // every file describes the terrain eroded with these settings
+  ErosionSettings erosion = DefaultErosionSettings();
 
   std::string heightsPath;
   HeightFormat heightsFormat = kHeightsFloat;
@@ -50,6 +54,8 @@ struct ExportRequest {
   PictureView view;
   bool replaceProtected = false;  // replace read-only files and files with other names (hard links)
   PngCompression compression = kPngDefault;  // of the PNG heights, water and colour maps
+  std::string flowPath;  // the drainage map
+  FlowFormat flowFormat = kFlowFloat;
 };
 
 enum ExportStatus {
@@ -77,6 +83,7 @@ using PictureWriter = bool (*)(const ExportField& field, const ExportRequest& re
 // The format a file name asks for by its extension (case does not matter).
 HeightFormat HeightFormatOfPath(const std::string& path);
 WaterFormat WaterFormatOfPath(const std::string& path);
+FlowFormat FlowFormatOfPath(const std::string& path);
 // False when the extension is neither .obj nor .glb.
 bool MeshFormatOfPath(const std::string& path, MeshFormat* format);
 // Whether raw 32-bit floats go under this name: it ends in .f32, .raw or .bin, or has no

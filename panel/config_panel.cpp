@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "state/app_state.h"
+#include "panel/erosion_choice.h"
+#include "state/message_box.h"
 #include "panel/field_text.h"
 #include "render/frame.h"
 #include "render/generate_terrain.h"
@@ -126,23 +129,41 @@ static int32_t Toggled(int32_t flag) { return flag != 1 ? 1 : 0; }
 
 static void ShowOutOfMemory() { showMessageBox(nullptr, "OUT OF MEMORY", "OUT OF MEMORY", MB_OK); }
 
-// A new grid generated from the Settings, or null (after the out-of-memory box).
-static TerrainGrid* NewTerrain() {
+// A new grid generated from the settings and eroded when asked, or null (after the out-of-memory box).
+static TerrainGrid* NewTerrain(const TerrainSettings& terrain, bool flat, const ErosionSettings* erosion) {
   TerrainGrid* grid = static_cast<TerrainGrid*>(calloc(1, sizeof(TerrainGrid)));
   if (grid == nullptr) {
     ShowOutOfMemory();
     return nullptr;
   }
+  const int32_t flatFlag = flat ? 1 : 0;
   if (!CreateTerrainGrid(grid, kTerrainSamples, kTerrainSamples, kTerrainExtent, kTerrainExtent,
-                         settings.terrainHeight) ||
-      !GenerateTerrain(grid, settings.seed, settings.passHeightScale, settings.freqScale,
-                       static_cast<float>(settings.initFreq), settings.passCount,
-                       settings.createRiver == 1 ? 1 : 0, settings.createAs2d == 1 ? 1 : 0)) {
+                         terrain.terrainHeight) ||
+      !GenerateTerrain(grid, terrain.seed, terrain.passHeightScale, terrain.freqScale, terrain.initFreq,
+                       terrain.passCount, terrain.river, flatFlag) ||
+      (erosion != nullptr && !ErodeGeneratedTerrain(grid, *erosion, flatFlag))) {
     DestroyTerrainGrid(grid);
     ShowOutOfMemory();
     return nullptr;
   }
   return grid;
+}
+
+void ShowTerrain(const TerrainSettings& terrain, bool flat, const ErosionSettings* erosion) {
+  if (currentTerrain != nullptr) {
+    DestroyTerrainGrid(currentTerrain);
+    currentTerrain = nullptr;
+  }
+  currentTerrain = NewTerrain(terrain, flat, erosion);
+  viewedTerrain.generated = currentTerrain != nullptr;  // without memory for it, none is on view
+  if (currentTerrain != nullptr) {
+    viewedTerrain.settings = terrain;
+    viewedTerrain.flat = flat;
+    viewedErosion.eroded = erosion != nullptr;
+    if (erosion != nullptr) viewedErosion.settings = *erosion;
+  }
+  DrawFrame();
+  DrawFrame();
 }
 
 void GenerateFromSettings() {
@@ -153,20 +174,19 @@ void GenerateFromSettings() {
     ShowRefusal(check.message);
     return;
   }
-  if (currentTerrain != nullptr) {
-    DestroyTerrainGrid(currentTerrain);
-    currentTerrain = nullptr;
+  // With "Erode generated terrains" ticked, the "Erosion" dialog's fields must be accepted too.
+  ErosionSettings erosion = DefaultErosionSettings();
+  if (erosionChoice.erodeGenerated) {
+    const std::string refusal = ReadErosionChoice(erosionChoice, &erosion);
+    if (!refusal.empty()) {
+      ShowRefusal(refusal.c_str());
+      return;
+    }
   }
-  currentTerrain = NewTerrain();
-  viewedTerrain.generated = currentTerrain != nullptr;  // without memory for it, none is on view
-  if (currentTerrain != nullptr) {
-    viewedTerrain.settings = TerrainSettings{settings.seed, settings.terrainHeight, settings.passHeightScale,
-                                             settings.freqScale, static_cast<float>(settings.initFreq),
-                                             settings.passCount, settings.createRiver == 1 ? 1 : 0};
-    viewedTerrain.flat = settings.createAs2d == 1;
-  }
-  DrawFrame();
-  DrawFrame();
+  const TerrainSettings terrain = {settings.seed, settings.terrainHeight, settings.passHeightScale,
+                                   settings.freqScale, static_cast<float>(settings.initFreq),
+                                   settings.passCount, settings.createRiver == 1 ? 1 : 0};
+  ShowTerrain(terrain, settings.createAs2d == 1, erosionChoice.erodeGenerated ? &erosion : nullptr);
 }
 
 void StartSingleBenchmark() {

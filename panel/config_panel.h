@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include "terrain/erosion.h"
+#include "terrain/terrain_region.h"
+
 // Control identifiers of the ConfigDlg template.
 constexpr int kControlSingle = 1006;
 constexpr int kControlGenerate = 1007;
@@ -28,9 +31,14 @@ constexpr float kTerrainExtent = 150.0f;
 INT_PTR CALLBACK ConfigDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The generation of "Generate", once the fields have been read: checks the
-// Settings, replaces currentTerrain with a new terrain made from them and draws
-// it. Refused Settings get a message box and change nothing.
+// Settings (and, when "Erode generated terrains" is ticked, the "Erosion"
+// dialog's fields), replaces currentTerrain with a new terrain made from them
+// and draws it. Refused Settings get a message box and change nothing.
 void GenerateFromSettings();
+
+// Replaces currentTerrain with the terrain of these settings, eroded when
+// erosion is given (already checked), records it as the terrain on view and draws it.
+void ShowTerrain(const TerrainSettings& terrain, bool flat, const ErosionSettings* erosion);
 
 // "Single": pitch and yaw to 0, panel disabled, benchmark running from 0 ms and
 // the tick clock started afresh, so the first step measures from the click.

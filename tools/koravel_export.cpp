@@ -21,6 +21,7 @@
 #include "panel/field_text.h"
 #include "platform/console/console.h"
 #include "platform/memory/field_memory.h"
+#include "terrain/erosion.h"
 #include "terrain/generation_limits.h"
 
 // The picture code: what draws and writes a picture, and what tells whether its memory can be had.
@@ -69,6 +70,11 @@ const char kFooter[] =
     "  --colour   .png: 8-bit RGB in the colours of the solid mesh.\n"
     "  --mesh     .obj or .glb (glTF 2.0): a vertex per sample with colour and normal.\n"
     "  --render   .png: the viewer's picture of the terrain.\n"
+    "  --flow     .png: 16-bit grey, floor(65535 x ln(A) / ln(Amax) + 0.5), A the samples whose water\n"
+    "             passes (itself included), Amax the whole terrain's largest; .f32, .raw, .bin (or none):\n"
+    "             A as raw little-endian 32-bit floats.\n"
+    "--erode erodes the terrain before anything is written (every file shows the eroded terrain); erosion\n"
+    "and --flow work on whole terrains of at most 16384 a side, tiles being cut from the whole.\n"
     "The range LO HI is float32, printed with 9 digits, which read back as exactly the same float.\n"
     "Samples lie 150 / W apart (W the terrain's samples along x; D along z): W samples span\n"
     "150 x (W - 1) / W units, from -75 on. PNG text and the .glb's extras give the spacing.\n"
@@ -93,6 +99,8 @@ struct CommandLine {
   bool wire = false;
   bool force = false;
   std::string compression;
+  bool erode = false;
+  std::string erosionSteps, erodibility, deposition, talus, creep, flow;
 };
 
 int UsageError(const std::string& message) {
@@ -161,6 +169,42 @@ std::vector<std::string> Fields(const std::string& text, char separator) {
     }
   }
   return fields;
+}
+
+// The option that sets each erosion parameter, for messages.
+const char* OptionOf(ErosionField field) {
+  switch (field) {
+    case kErosionFieldSteps: return "--erosion-steps";
+    case kErosionFieldErodibility: return "--erodibility";
+    case kErosionFieldDeposition: return "--deposition";
+    case kErosionFieldTalusAngle: return "--talus";
+    case kErosionFieldCreep: return "--creep";
+    case kErosionFieldNone: break;
+  }
+  return "";
+}
+
+// Reads --erode and its parameters into the request; returns 0, or the exit code to end with.
+int ReadErosion(const CommandLine& line, ExportRequest* request) {
+  const bool anyParameter = !line.erosionSteps.empty() || !line.erodibility.empty() || !line.deposition.empty() ||
+                            !line.talus.empty() || !line.creep.empty();
+  if (anyParameter && !line.erode) return UsageError("--erosion-steps, --erodibility, --deposition, --talus and --creep go with --erode");
+  request->erode = line.erode;
+  ErosionSettings& e = request->erosion;
+  if (!line.erosionSteps.empty() && !ReadInt32(line.erosionSteps, &e.steps)) return UsageError("--erosion-steps: '" + line.erosionSteps + "' is not a 32-bit whole number");
+  if (!line.erodibility.empty() && !ReadReal(line.erodibility, &e.erodibility)) return UsageError("--erodibility: '" + line.erodibility + "' is not a decimal number");
+  if (!line.deposition.empty() && !ReadReal(line.deposition, &e.deposition)) return UsageError("--deposition: '" + line.deposition + "' is not a decimal number");
+  if (!line.talus.empty() && !ReadReal(line.talus, &e.talusAngle)) return UsageError("--talus: '" + line.talus + "' is not a decimal number");
+  if (!line.creep.empty() && !ReadReal(line.creep, &e.creep)) return UsageError("--creep: '" + line.creep + "' is not a decimal number");
+  const ErosionCheck check = CheckErosionSettings(e);
+  if (check.field != kErosionFieldNone) return UsageError(std::string(OptionOf(check.field)) + ": " + check.message);
+  request->flowPath = line.flow;
+  request->flowFormat = FlowFormatOfPath(line.flow);
+  if (!line.flow.empty() && request->flowFormat == kFlowFloat && !IsRawFloatPath(line.flow)) {
+    return UsageError("--flow: '" + line.flow + "' ends in none of .png (16-bit grey, log scale), .f32, .raw or .bin "
+                      "(raw 32-bit floats)");
+  }
+  return 0;
 }
 
 // The option that sets each checked field, for messages.
@@ -259,7 +303,9 @@ int ReadRequest(const CommandLine& line, ExportRequest* request, bool* rangeOnly
   }
   *rangeOnly = line.rangeOnly;
   const bool anyFile = !line.heights.empty() || !line.water.empty() || !line.colour.empty() || !line.mesh.empty() ||
-                       !line.render.empty();
+                       !line.render.empty() || !line.flow.empty();
+  const int erosion = ReadErosion(line, request);
+  if (erosion != 0) return erosion;
   if (line.rangeOnly && (anyFile || !line.range.empty() || !line.tile.empty())) {
     return UsageError("--range-only writes no file and takes no --range or --tile");
   }
@@ -351,6 +397,13 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line) {
     add("--zoom", &line->zoom, "F", "Scale (default 1)", "Picture");
     app.add_flag("--wire", line->wire, "Draw the points, as the viewer's \"Wire\"")->group("Picture");
     app.add_flag("--force", line->force, "Replace read-only files and files with other names (hard links)")->group("Files");
+    app.add_flag("--erode", line->erode, "Erode the terrain: water carves valleys, steep slopes slide")->group("Erosion");
+    add("--erosion-steps", &line->erosionSteps, "N", "Rounds of erosion, 1 to 100 (default 10)", "Erosion");
+    add("--erodibility", &line->erodibility, "F", "How fast running water wears the ground, 0 to 1000 (default 1)", "Erosion");
+    add("--deposition", &line->deposition, "F", "How readily carried sediment settles, 0 to 100 (default 1)", "Erosion");
+    add("--talus", &line->talus, "DEG", "Steepest slope that holds, 1 to 90 degrees, 90: none (default 35)", "Erosion");
+    add("--creep", &line->creep, "F", "Hillslope creep, square units a step, 0 to 100 (default 0.2)", "Erosion");
+    add("--flow", &line->flow, "FILE", "Drainage map: .png (log scale) or raw floats", "Files");
     // An option that takes a value, followed by another option's name: its value is missing.
     for (int i = 1; i + 1 < argc; ++i) {
       const CLI::Option* option = app.get_option_no_throw(argv[i]);
@@ -381,7 +434,8 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line) {
                                  &line->passHeightScale, &line->passes, &line->width, &line->depth,
                                  &line->size, &line->tile, &line->threads, &line->range, &line->heights,
                                  &line->water, &line->colour, &line->mesh, &line->render, &line->view,
-                                 &line->pitch, &line->yaw, &line->zoom, &line->compression};
+                                 &line->pitch, &line->yaw, &line->zoom, &line->compression, &line->erosionSteps,
+                                 &line->erodibility, &line->deposition, &line->talus, &line->creep, &line->flow};
   for (const std::string* value : values) {
     if (value->compare(0, 2, "--") == 0) {
       return UsageError("'" + *value + "' is an option, not a value (a file of that name can be given as ./" +

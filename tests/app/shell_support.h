@@ -13,6 +13,7 @@ extern int32_t contextFails;  // CreateRenderContext returns null when set
 extern int32_t framesDrawn;
 extern int32_t framesRendered;
 extern int32_t lastRiver, lastFlat;  // the flags of the last GenerateTerrain
+extern int32_t erosionsDone;         // ErodeGeneratedTerrain calls
 extern void (*afterRenderState)();
 extern void (*afterFrame)();
 // "caption: text", then " [error]" for the error icon, " [modal]" when the main window owns the box

@@ -46,10 +46,20 @@ for option in $help_options; do
 done
 
 # Each default the page gives is the tool's: passing it changes neither the printed line nor the picture.
+# The erosion's parameters go with --erode, against the eroded picture.
 baseline=$("$tool" --render "$work/default.png" 2>&1) || fail "--render alone failed: $baseline"
+eroded=$("$tool" --erode --render "$work/eroded.png" 2>&1) || fail "--erode --render failed: $eroded"
+erosion_options=$(awk '/^\.SS Erosion/ { on = 1; next } /^\.S[SH]/ { on = 0 } on && /^\.BI/ { gsub(/\\-/, "-"); print }' \
+                  "$page" | grep -oE -- '--[a-z][a-z-]*')
 while IFS=$'\t' read -r option _; do
   value=$(page_default "$option")
   [ -n "$value" ] || continue
+  if grep -qx -- "$option" <<<"$erosion_options"; then
+    output=$("$tool" --erode "$option" "$value" --render "$work/with-default.png" 2>&1)
+    [ "$output" = "$eroded" ] && cmp -s "$work/eroded.png" "$work/with-default.png" ||
+      fail "--erode $option $value (the page's default) prints '$output' (not '$eroded') or draws another picture"
+    continue
+  fi
   output=$("$tool" "$option" "$value" --render "$work/with-default.png" 2>&1)
   [ "$output" = "$baseline" ] && cmp -s "$work/default.png" "$work/with-default.png" ||
     fail "$option $value (the page's default) prints '$output' (not '$baseline') or draws another picture"
