@@ -26,8 +26,9 @@ run_tree() {
 echo "=== first command ==="
 tests/first_command_test.sh build/first-command || status=1
 
-# Linux (GCC, optimised) and Windows (mingw-w64, run under Wine).
-configure_and_build linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Linux (GCC, optimised; for the packages' prefix, as tools/package.sh builds it) and Windows (mingw-w64,
+# run under Wine).
+configure_and_build linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr
 configure_and_build windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Terrain code under AddressSanitizer and UndefinedBehaviorSanitizer, built with Clang at -O0.
 CC=clang CXX=clang++ configure_and_build sanitize -DKORAVEL_SANITIZE=ON -DKORAVEL_TERRAIN_ONLY=ON -DCMAKE_BUILD_TYPE=Debug

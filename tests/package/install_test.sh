@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Linux build into a scratch prefix and checks what lands there.
-# Usage: install_test.sh BUILD_DIR WORK_DIR VERSION
+# Usage: install_test.sh BUILD_DIR WORK_DIR VERSION LIBDIR (LIBDIR: the tree's CMAKE_INSTALL_LIBDIR)
 set -u
-build=$1 work=$2 version=$3
+build=$1 work=$2 version=$3 libdir=$4
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/package_checks.sh"
 
@@ -12,7 +12,8 @@ prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 ||
   { cat "$work/install.log" >&2; fail "cmake --install failed"; finish; }
 # Files and links; the Python module lies in python3.X's folder under prefixes other than /usr.
-expect_same_lines "installed files" "$(grep -v '^#' "$here/linux_files.txt")" \
+expect_same_lines "installed files" \
+  "$(awk '!/^#/ { print $1 }' "$here/linux_files.txt" | sed "s|^LIBDIR/|$libdir/|" | LC_ALL=C sort)" \
   "$(cd "$prefix" && find . ! -type d -printf '%P\n' | sed -E 's|^lib/python3\.[0-9]+/|lib/python3/|' | LC_ALL=C sort)"
 
 # The menu entry is valid, starts a program we install and names an icon we install.
@@ -35,8 +36,8 @@ for link in $(grep -oE '\]\([^)#]+\)' "$readme" | sed -E 's/^\]\((.*)\)$/\1/' | 
   [ -f "$(dirname "$readme")/$link" ] || fail "the installed README links $link, which is not installed"
 done
 
-# Both programs have a manual page that man renders without a warning.
-for page in koravel koravel-export; do
+# Every command has a manual page that man renders without a warning.
+for page in koravel koravel-export koravel-world; do
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "man warns about $page.1:"$'\n'"$warnings"
 done

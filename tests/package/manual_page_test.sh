@@ -14,25 +14,8 @@ warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$work/pag
 [ -z "$warnings" ] || fail "man warns about the page:"$'\n'"$warnings"
 grep -q "Koravel $version" "$work/page.txt" || fail "the rendered page does not carry version $version"
 
-# "name<TAB>text" for each .TP entry of a section: the first long option (or the word) of
-# its tag line, then its body joined on one line, roff's \- read as -.
-entries() {
-  awk -v wanted="$1" '
-    function flush() { if (name != "") print name "\t" body; name = ""; body = "" }
-    /^\.SH/ { flush(); section = $0; sub(/^\.SH +/, "", section); gsub(/"/, "", section); next }
-    section != wanted { next }
-    /^\.TP/ { flush(); tag = 1; next }
-    tag {
-      tag = 0; line = $0; gsub(/\\-/, "-", line)
-      if (match(line, /--[a-z0-9][a-z0-9-]*/)) name = substr(line, RSTART, RLENGTH)
-      else { sub(/^\.[A-Z]+ +/, "", line); name = line }
-      next
-    }
-    name != "" { body = body " " $0 }
-    END { flush() }' "$page"
-}
-options=$(entries OPTIONS)
-page_default() { awk -F'\t' -v o="$1" '$1 == o { if (match($2, /Default: \\fB[^\\]*/)) print substr($2, RSTART + 12, RLENGTH - 12) }' <<<"$options"; }
+options=$(entries "$page" OPTIONS)
+page_default() { entry_default "$options" "$1"; }
 
 # Every option --help names has an entry, and a default --help shows, "(default VALUE)", is the page's.
 help=$("$tool" --help 2>&1 | tr -d '\r')
@@ -66,7 +49,7 @@ while IFS=$'\t' read -r option _; do
 done <<<"$options"
 
 # Success, a refused option and an unwritable file each end with a code the page explains.
-codes=$(entries "EXIT STATUS" | cut -f1)
+codes=$(entries "$page" "EXIT STATUS" | cut -f1)
 for run in "" "--no-such-option" "--heights $work/no-such-folder/heights.f32"; do
   "$tool" $run >/dev/null 2>&1
   status=$?

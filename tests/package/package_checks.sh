@@ -35,3 +35,26 @@ expect_version() {
   output=$("$@" --version 2>&1 | tr -d '\r')
   grep -qxF -- "$version" <<<"$output" || fail "'$* --version' printed '$output', not version $version"
 }
+
+# entries PAGE SECTION: "name<TAB>text" for each .TP entry of a manual page's section: the first
+# long option (or the word) of its tag line, then its body joined on one line, roff's \- read as -.
+entries() {
+  awk -v wanted="$2" '
+    function flush() { if (name != "") print name "\t" body; name = ""; body = "" }
+    /^\.SH/ { flush(); section = $0; sub(/^\.SH +/, "", section); gsub(/"/, "", section); next }
+    section != wanted { next }
+    /^\.TP/ { flush(); tag = 1; next }
+    tag {
+      tag = 0; line = $0; gsub(/\\-/, "-", line)
+      if (match(line, /--[a-z0-9][a-z0-9-]*/)) name = substr(line, RSTART, RLENGTH)
+      else { sub(/^\.[A-Z]+ +/, "", line); name = line }
+      next
+    }
+    name != "" { body = body " " $0 }
+    END { flush() }' "$1"
+}
+
+# entry_default ENTRIES OPTION: the value of "Default: \fBvalue\fR" in the option's entry, if any.
+entry_default() {
+  awk -F'\t' -v o="$2" '$1 == o { if (match($2, /Default: \\fB[^\\]*/)) print substr($2, RSTART + 12, RLENGTH - 12) }' <<<"$1"
+}
