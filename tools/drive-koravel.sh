@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Drives the Linux koravel as a user would on the current X display: generate, turn, tilt, type a
 # seed, press Tab in a field, right-click buttons, export through the dialog (Ctrl+E) and save the
-# picture (Ctrl+P), export 4097 x 4097 while turning the view, run "Single", close. Checks the
+# picture (Ctrl+P), export 8193 x 8193 while turning the view, run "Single", close. Checks the
 # pictures and files on the way and prints the frame rate, the export's time and the final
 # screenshot. Usage: drive-koravel.sh BUILD_DIR OUT_DIR
 set -u
@@ -282,9 +282,9 @@ save_the_picture() {
   same_picture picture picture-screen || fail "the saved picture is not the view on the screen ($(changed_pixels picture picture-screen) pixels differ)"
 }
 
-# A 4097 x 4097 PNG heightmap of the default terrain exported from the dialog while the view is
+# An 8193 x 8193 PNG heightmap of the default terrain exported from the dialog while the view is
 # dragged round: the view turns while the export runs. Prints the export's time.
-export_4097_while_turning() {
+export_8193_while_turning() {
   for field in "1022 0"; do
     set -- $field
     type_into "$1" "$2"
@@ -293,7 +293,7 @@ export_4097_while_turning() {
   click_control 1007
   settle
   open_export_dialog || return
-  type_in_dialog 1101 4097
+  type_in_dialog 1101 8193
   for check in 1121 1122 1123; do click_in_dialog "$check"; done  # ticked last time
   type_in_dialog 1102 "$out/export/big.png"
   # The view's left part, clear of the dialog in the middle of the screen.
@@ -310,8 +310,8 @@ export_4097_while_turning() {
     [ $(($(date +%s%N) - start)) -gt 120000000000 ] && break
   done
   elapsed=$((($(date +%s%N) - start) / 1000000))
-  echo "4097 x 4097 PNG export from the dialog: $elapsed ms (click to the dialog closing); the view turned $turns times in $drags drags meanwhile"
-  [ -s "$out/export/big.png" ] || fail "the 4097 export wrote no file"
+  echo "8193 x 8193 PNG export from the dialog: $elapsed ms (click to the dialog closing); the view turned $turns times in $drags drags meanwhile"
+  [ -s "$out/export/big.png" ] || fail "the 8193 export wrote no file"
   [ "$turns" -ge 2 ] || fail "the view did not turn while the export ran ($turns of $drags drags)"
 }
 
@@ -343,7 +343,7 @@ check_tab_stays_in_the_field
 check_right_clicks_do_nothing
 export_through_the_dialog
 save_the_picture
-export_4097_while_turning
+export_8193_while_turning
 
 click_control 1006
 frameRate=""
