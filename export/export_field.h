@@ -1,6 +1,7 @@
 // The generated samples an export writes from: a rectangle of a terrain, possibly with a margin.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "terrain/terrain_region.h"
@@ -23,4 +24,17 @@ struct ExportField {
 // The sample at terrain column x, row z, which must lie inside block.
 inline int64_t FieldIndex(const ExportField& field, int64_t x, int64_t z) {
   return (x - field.block.x0) + (z - field.block.z0) * field.block.width;
+}
+
+// The lowest and highest height of rect's samples.
+inline void FindRectHeightRange(const ExportField& field, float* low, float* high) {
+  const TerrainRect& rect = field.rect;
+  *low = *high = field.heights[FieldIndex(field, rect.x0, rect.z0)];
+  for (int64_t j = 0; j < rect.depth; ++j) {
+    const float* row = field.heights + FieldIndex(field, rect.x0, rect.z0 + j);
+    for (int64_t c = 0; c < rect.width; ++c) {
+      *low = std::min(*low, row[c]);
+      *high = std::max(*high, row[c]);
+    }
+  }
 }

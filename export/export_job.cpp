@@ -489,14 +489,7 @@ bool RunExport(const ExportRequest& request, ExportControl* control, PictureWrit
     if (!whole && block.width == rect.width && block.depth == rect.depth) {
       TakeRange(range, &minHeight, &maxHeight);
     } else {
-      minHeight = maxHeight = field.heights[FieldIndex(field, rect.x0, rect.z0)];
-      for (int64_t j = 0; j < rect.depth; ++j) {
-        const float* row = field.heights + FieldIndex(field, rect.x0, rect.z0 + j);
-        for (int64_t c = 0; c < rect.width; ++c) {
-          minHeight = std::min(minHeight, row[c]);
-          maxHeight = std::max(maxHeight, row[c]);
-        }
-      }
+      FindRectHeightRange(field, &minHeight, &maxHeight);
     }
     if (!request.rangeGiven && !rangeOfWhole) {
       low = minHeight;

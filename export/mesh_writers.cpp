@@ -292,16 +292,7 @@ std::string GltfJson(const ExportField& field, bool flat, const MeshNotes& notes
   const TerrainRect& rect = field.rect;
   // The positions' bounds: x and z grow with the column and the row; y spans the heights.
   float low = 0.0f, high = 0.0f;
-  if (!flat) {
-    low = high = field.heights[FieldIndex(field, rect.x0, rect.z0)];
-    for (int64_t j = 0; j < rect.depth; ++j) {
-      const float* row = field.heights + FieldIndex(field, rect.x0, rect.z0 + j);
-      for (int64_t c = 0; c < rect.width; ++c) {
-        low = std::min(low, row[c]);
-        high = std::max(high, row[c]);
-      }
-    }
-  }
+  if (!flat) FindRectHeightRange(field, &low, &high);
   const float minimum[3] = {static_cast<float>(Coordinate(rect.x0, field.terrainWidth)), low,
                             static_cast<float>(Coordinate(rect.z0, field.terrainDepth))};
   const float maximum[3] = {static_cast<float>(Coordinate(rect.x0 + rect.width - 1, field.terrainWidth)), high,
