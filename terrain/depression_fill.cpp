@@ -3,15 +3,14 @@
 // The filled heights are the one solution of f = h on the edge and
 // f = max(h, NextFloatUp(lowest f of the eight neighbours)) inside: the queue's
 // push counter only orders samples of equal filled height, which give their
-// neighbours the same value whichever comes first. So any order that takes
-// samples in rising filled height gives the same bits. A sample that keeps its
-// own height takes its turn at its height, known before the fill starts: all
-// samples are sorted by height first (in parallel), and the fill walks that
-// order, merged with a heap of the few raised samples (in depressions).
+// neighbours the same value whichever comes first. So any way to that solution
+// gives the same bits. Most samples are open: a path rising strictly from the
+// edge reaches them, and they keep their heights. Those are found first, by
+// sweeps over the rows (shared out to threads) and a stack for what the sweeps
+// leave; only the rest, the depressions and what drains into them, go through
+// a priority queue, started from the open samples beside them.
 #include "terrain/depression_fill.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -50,25 +49,47 @@ bool Cancelled(const SynthesisControl* control) {
   return control != nullptr && control->cancelled.load(std::memory_order_relaxed);
 }
 
-// One bit a sample: its filled height is known (it has been queued).
+// One bit a sample: its filled height is known (open, or settled by the queue).
+// The sweeps share the words between threads: every word is read and written
+// atomically (relaxed: the bits only ever go from 0 to 1).
 struct KnownBits {
   uint64_t* words;
 };
 
-bool IsKnown(const KnownBits& bits, int64_t i) {
-  return (bits.words[i >> 6] >> (i & 63)) & 1u;
+inline __attribute__((always_inline)) uint64_t LoadWord(const KnownBits& bits, int64_t word) {
+  return __atomic_load_n(bits.words + word, __ATOMIC_RELAXED);
 }
 
-void MarkKnown(KnownBits* bits, int64_t i) {
-  bits->words[i >> 6] |= uint64_t{1} << (i & 63);
+inline __attribute__((always_inline)) bool IsKnown(const KnownBits& bits, int64_t i) {
+  return (LoadWord(bits, i >> 6) >> (i & 63)) & 1u;
+}
+
+// Sets i's bit; `shared`: another thread may set bits in the same word meanwhile.
+void MarkKnown(KnownBits* bits, int64_t i, bool shared = false) {
+  const uint64_t bit = uint64_t{1} << (i & 63);
+  uint64_t* word = bits->words + (i >> 6);
+  if (shared) {
+    __atomic_fetch_or(word, bit, __ATOMIC_RELAXED);
+  } else {
+    __atomic_store_n(word, __atomic_load_n(word, __ATOMIC_RELAXED) | bit, __ATOMIC_RELAXED);
+  }
 }
 
 // The known bits of samples first .. first + 2, as the three low bits.
-uint32_t ThreeKnown(const KnownBits& bits, int64_t first) {
+inline __attribute__((always_inline)) uint32_t ThreeKnown(const KnownBits& bits, int64_t first) {
   const int64_t shift = first & 63;
-  uint64_t word = bits.words[first >> 6] >> shift;
-  if (shift > 61) word |= bits.words[(first >> 6) + 1] << (64 - shift);
+  uint64_t word = LoadWord(bits, first >> 6) >> shift;
+  if (shift > 61) word |= LoadWord(bits, (first >> 6) + 1) << (64 - shift);
   return static_cast<uint32_t>(word & 7u);
+}
+
+// The known bits of an inner sample's 3 x 3 block, row by row: bit 3 (row + 1) + (column + 1).
+inline __attribute__((always_inline)) uint32_t KnownAround(const KnownBits& bits, int64_t i, int64_t width) {
+  return ThreeKnown(bits, i - width - 1) | ThreeKnown(bits, i - 1) << 3 | ThreeKnown(bits, i + width - 1) << 6;
+}
+
+int64_t BlockNeighbour(int64_t i, int64_t width, int at) {
+  return i + (at / 3 - 1) * width + (at % 3 - 1);
 }
 
 // The filled height a key stands for (+0 for either zero).
@@ -84,156 +105,43 @@ struct QueueEntry {
   uint32_t sample;
 };
 
-// A growable binary heap on key.
+// A heap on key with four children a node (half as deep as a binary one: fewer
+// cache misses), in memory that holds every sample once: no sample goes in twice.
 struct EntryHeap {
   QueueEntry* entries;
   int64_t size;
-  int64_t capacity;
 };
 
-bool HeapPush(EntryHeap* heap, QueueEntry entry) {
-  if (heap->size == heap->capacity) {
-    const int64_t grown = heap->capacity < 256 ? 256 : heap->capacity * 2;
-    void* larger = realloc(heap->entries, static_cast<size_t>(grown) * sizeof(QueueEntry));
-    if (larger == nullptr) return false;
-    heap->entries = static_cast<QueueEntry*>(larger);
-    heap->capacity = grown;
-  }
+void HeapPush(EntryHeap* heap, QueueEntry entry) {
   int64_t at = heap->size++;
   while (at > 0) {
-    const int64_t parent = (at - 1) / 2;
+    const int64_t parent = (at - 1) / 4;
     if (heap->entries[parent].key <= entry.key) break;
     heap->entries[at] = heap->entries[parent];
     at = parent;
   }
   heap->entries[at] = entry;
-  return true;
 }
 
 QueueEntry HeapTake(EntryHeap* heap) {
   const QueueEntry top = heap->entries[0];
   const QueueEntry last = heap->entries[--heap->size];
+  const int64_t size = heap->size;
   int64_t at = 0;
   for (;;) {
-    int64_t child = 2 * at + 1;
-    if (child >= heap->size) break;
-    if (child + 1 < heap->size && heap->entries[child + 1].key < heap->entries[child].key) ++child;
+    const int64_t first = 4 * at + 1;
+    if (first >= size) break;
+    const int64_t end = first + 4 < size ? first + 4 : size;
+    int64_t child = first;
+    for (int64_t c = first + 1; c < end; ++c) {
+      if (heap->entries[c].key < heap->entries[child].key) child = c;
+    }
     if (heap->entries[child].key >= last.key) break;
     heap->entries[at] = heap->entries[child];
     at = child;
   }
-  if (heap->size > 0) heap->entries[at] = last;
+  if (size > 0) heap->entries[at] = last;
   return top;
-}
-
-// The samples sorted by height, in the pool: buckets over equal spans of
-// height (about 16 samples each) are filled in one pass and then sorted, the
-// buckets shared out to threads. Equal heights may come in any order.
-struct SortedSamples {
-  QueueEntry* entries;
-  int64_t count;
-};
-
-struct HeightBuckets {
-  double low;     // bucket = (height - low) x scale
-  double scale;
-  bool byBits;    // infinite heights: buckets over the ordered bits instead
-  uint32_t lowBits;
-  int64_t count;
-};
-
-int64_t BucketOf(const HeightBuckets& buckets, float value) {
-  if (buckets.byBits) {
-    return static_cast<int64_t>((static_cast<uint64_t>(OrderedBits(value) - buckets.lowBits) *
-                                 static_cast<uint64_t>(buckets.count)) >> 32);
-  }
-  const double position = (static_cast<double>(value) - buckets.low) * buckets.scale;
-  return position < static_cast<double>(buckets.count) ? static_cast<int64_t>(position) : buckets.count - 1;
-}
-
-// Buckets hold about 16 entries: straight insertion for those, std::sort for crowded ones (flats).
-void SortBucket(QueueEntry* first, QueueEntry* last) {
-  if (last - first > 32) {
-    std::sort(first, last, [](const QueueEntry& x, const QueueEntry& y) { return x.key < y.key; });
-    return;
-  }
-  for (QueueEntry* at = first + 1; at < last; ++at) {
-    const QueueEntry entry = *at;
-    QueueEntry* to = at;
-    for (; to > first && (to - 1)->key > entry.key; --to) *to = *(to - 1);
-    *to = entry;
-  }
-}
-
-// The samples are counted and placed in kSortChunks runs of consecutive
-// samples, a thread each; each run has its own bucket counts.
-constexpr int64_t kSortChunks = 2;
-
-bool SortByHeight(const float* heights, int64_t samples, int threads, QueueEntry* pool, uint32_t* counts,
-                  SortedSamples* sorted) {
-  const int workers = samples < (1 << 16) ? 1 : threads;
-  const int64_t chunk = (samples + kSortChunks - 1) / kSortChunks;
-  float lows[kSortChunks], highs[kSortChunks];
-  auto range = [&](int64_t c) {
-    const int64_t end = (c + 1) * chunk < samples ? (c + 1) * chunk : samples;
-    float low = heights[c * chunk < samples ? c * chunk : 0], high = low;
-    for (int64_t i = c * chunk; i < end; ++i) {
-      low = heights[i] < low ? heights[i] : low;
-      high = heights[i] > high ? heights[i] : high;
-    }
-    lows[c] = low;
-    highs[c] = high;
-  };
-  RunTasks(kSortChunks, workers, range);
-  float low = lows[0], high = highs[0];
-  for (int64_t c = 1; c < kSortChunks; ++c) {
-    low = lows[c] < low ? lows[c] : low;
-    high = highs[c] > high ? highs[c] : high;
-  }
-  HeightBuckets buckets;
-  buckets.count = samples / 16 + 1;
-  buckets.byBits = !std::isfinite(low) || !std::isfinite(high);
-  buckets.low = static_cast<double>(low);
-  const double span = static_cast<double>(high) - static_cast<double>(low);
-  buckets.scale = span > 0.0 ? static_cast<double>(buckets.count) / span : 0.0;
-  buckets.lowBits = OrderedBits(low);
-  // counts[c * count + b]: run c's samples in bucket b; then where run c places its next one.
-  const int64_t count = buckets.count;
-  memset(counts, 0, static_cast<size_t>(kSortChunks * count) * sizeof(uint32_t));
-  auto countRun = [&](int64_t c) {
-    const int64_t end = (c + 1) * chunk < samples ? (c + 1) * chunk : samples;
-    uint32_t* own = counts + c * count;
-    for (int64_t i = c * chunk; i < end; ++i) ++own[BucketOf(buckets, heights[i])];
-  };
-  RunTasks(kSortChunks, workers, countRun);
-  uint32_t position = 0;
-  for (int64_t b = 0; b < count; ++b) {
-    for (int64_t c = 0; c < kSortChunks; ++c) {
-      const uint32_t n = counts[c * count + b];
-      counts[c * count + b] = position;
-      position += n;
-    }
-  }
-  auto placeRun = [&](int64_t c) {
-    const int64_t end = (c + 1) * chunk < samples ? (c + 1) * chunk : samples;
-    uint32_t* next = counts + c * count;
-    for (int64_t i = c * chunk; i < end; ++i) {
-      pool[next[BucketOf(buckets, heights[i])]++] = {OrderedBits(heights[i]), static_cast<uint32_t>(i)};
-    }
-  };
-  RunTasks(kSortChunks, workers, placeRun);
-  // The last run's positions now mark where each bucket ends.
-  const uint32_t* ends = counts + (kSortChunks - 1) * count;
-  const int64_t bucketsPerTask = 4096;
-  const int64_t tasks = (count + bucketsPerTask - 1) / bucketsPerTask;
-  auto sortBuckets = [&](int64_t task) {
-    const int64_t last = (task + 1) * bucketsPerTask < count ? (task + 1) * bucketsPerTask : count;
-    for (int64_t b = task * bucketsPerTask; b < last; ++b) SortBucket(pool + (b > 0 ? ends[b - 1] : 0), pool + ends[b]);
-  };
-  RunTasks(tasks, workers, sortBuckets);
-  sorted->entries = pool;
-  sorted->count = samples;
-  return true;
 }
 
 struct Fill {
@@ -241,119 +149,223 @@ struct Fill {
   const FlowGrid* grid;
   float* filled;
   KnownBits known;
-  SortedSamples sorted;
-  EntryHeap raised;  // samples whose filled height lies above their height
+  void* pool;  // the stack of open samples, then the heap
 };
 
-// A sample's turn: each neighbour not yet known gets its filled height (the
-// order among them changes nothing). One that keeps its own height waits for
-// its place in the sorted samples; a raised one goes to the heap.
-bool Expand(Fill* fill, int64_t i, float own) {
-  const FlowGrid& grid = *fill->grid;
-  const float raised = NextFloatUp(own);
-  auto settle = [fill, raised](int64_t n) {
-    MarkKnown(&fill->known, n);
-    const float h = fill->heights[n];
-    if (h > raised) {
-      fill->filled[n] = h;
-      return true;
+// Opens the samples of rows [first, end) (inner rows) that have an open
+// neighbour lower than themselves, row by row downwards or upwards.
+void SweepOpen(Fill* fill, int64_t first, int64_t end, bool down) {
+  const int64_t width = fill->grid->width;
+  const float* heights = fill->heights;
+  // Words holding samples of rows outside the band are shared with other threads.
+  const int64_t ownFirst = (first * width + 63) >> 6;
+  const int64_t ownEnd = (end * width) >> 6;
+  for (int64_t k = 0; k < end - first; ++k) {
+    const int64_t row = down ? first + k : end - 1 - k;
+    for (int64_t s = 1; s < width - 1; ++s) {
+      const int64_t i = row * width + (down ? s : width - 1 - s);
+      if (IsKnown(fill->known, i)) continue;
+      const float own = heights[i];
+      for (uint32_t open = KnownAround(fill->known, i, width); open != 0; open &= open - 1) {
+        if (heights[BlockNeighbour(i, width, __builtin_ctz(open))] < own) {
+          const int64_t word = i >> 6;
+          MarkKnown(&fill->known, i, word < ownFirst || word >= ownEnd);
+          break;
+        }
+      }
     }
-    fill->filled[n] = raised;
-    return HeapPush(&fill->raised, {OrderedBits(raised), static_cast<uint32_t>(n)});
-  };
-  const int64_t width = grid.width;
-  const int64_t row = i / width;
-  const int64_t column = i - row * width;
-  if (row == 0 || row == grid.depth - 1 || column == 0 || column == width - 1) {
-    for (int k = 0; k < 8; ++k) {
-      const int64_t r = row + kNeighbourRowStep[k];
-      const int64_t c = column + kNeighbourColumnStep[k];
-      if (r < 0 || r >= grid.depth || c < 0 || c >= width) continue;
-      const int64_t n = i + grid.offset[k];
-      if (!IsKnown(fill->known, n) && !settle(n)) return false;
-    }
-    return true;
   }
-  // Inside, the unknown neighbours as a mask: three bits from each of the three rows.
-  const uint32_t unknown = ~(ThreeKnown(fill->known, i - width - 1) | ThreeKnown(fill->known, i - 1) << 3 |
-                             ThreeKnown(fill->known, i + width - 1) << 6) & 0x1ef;
-  for (uint32_t bits = unknown; bits != 0; bits &= bits - 1) {
-    const int at = __builtin_ctz(bits);
-    if (!settle(i + (at / 3 - 1) * width + (at % 3 - 1))) return false;
+}
+
+// The open samples, whatever the sweeps left: every closed sample beside a
+// lower open one opens and goes on a stack, from which its closed higher
+// neighbours open in turn.
+bool CloseOpening(Fill* fill, SynthesisControl* control) {
+  const FlowGrid& grid = *fill->grid;
+  const int64_t width = grid.width;
+  const float* heights = fill->heights;
+  uint32_t* stack = static_cast<uint32_t*>(fill->pool);
+  int64_t size = 0;
+  const int64_t words = (grid.samples + 63) >> 6;
+  for (int64_t w = 0; w < words; ++w) {
+    // Every edge sample is known: a closed one is an inner one.
+    for (uint64_t closed = ~fill->known.words[w]; closed != 0; closed &= closed - 1) {
+      const int64_t i = (w << 6) + __builtin_ctzll(closed);
+      if (i >= grid.samples) break;
+      const float own = heights[i];
+      for (uint32_t open = KnownAround(fill->known, i, width); open != 0; open &= open - 1) {
+        if (heights[BlockNeighbour(i, width, __builtin_ctz(open))] < own) {
+          MarkKnown(&fill->known, i);
+          stack[size++] = static_cast<uint32_t>(i);
+          break;
+        }
+      }
+    }
+  }
+  int64_t turns = 0;
+  while (size > 0) {
+    if ((++turns & 0xffff) == 0 && Cancelled(control)) return false;
+    const int64_t i = stack[--size];
+    const float own = heights[i];
+    for (uint32_t closed = ~KnownAround(fill->known, i, width) & 0x1ef; closed != 0; closed &= closed - 1) {
+      const int64_t n = BlockNeighbour(i, width, __builtin_ctz(closed));
+      if (heights[n] > own) {
+        MarkKnown(&fill->known, n);
+        stack[size++] = static_cast<uint32_t>(n);
+      }
+    }
   }
   return true;
 }
 
-// The sorted samples say which come next: their neighbourhoods are fetched
-// into the cache some way ahead.
-void Prefetch(const Fill& fill, int64_t at) {
-  if (at >= fill.sorted.count) return;
-  const FlowGrid& grid = *fill.grid;
-  const int64_t x = fill.sorted.entries[at].sample;
-  for (int64_t row = -1; row <= 1; ++row) {
-    const int64_t first = x + row * grid.width - 1;
-    if (first < 0 || first + 2 >= grid.samples) continue;
-    __builtin_prefetch(fill.heights + first);
-    __builtin_prefetch(fill.heights + first + 2);
-    __builtin_prefetch(fill.filled + first, 1);
-    __builtin_prefetch(fill.known.words + (first >> 6), 1);
+// Calls visit(n) for every neighbour n of i inside the field, in neighbour order,
+// until it returns false.
+template <typename Visit>
+void ForNeighbours(const FlowGrid& grid, int64_t i, Visit visit) {
+  const int64_t row = i / grid.width;
+  const int64_t column = i - row * grid.width;
+  for (int k = 0; k < 8; ++k) {
+    const int64_t r = row + kNeighbourRowStep[k];
+    const int64_t c = column + kNeighbourColumnStep[k];
+    if (r < 0 || r >= grid.depth || c < 0 || c >= grid.width) continue;
+    if (!visit(i + grid.offset[k])) return;
   }
 }
 
-bool RunFill(Fill* fill, SynthesisControl* control) {
+// The queue starts with every open sample beside a closed one, each once: a
+// closed sample puts in the open neighbours whose first closed neighbour it is.
+void SeedQueue(Fill* fill, EntryHeap* heap) {
   const FlowGrid& grid = *fill->grid;
+  const int64_t width = grid.width;
+  const int64_t words = (grid.samples + 63) >> 6;
+  for (int64_t w = 0; w < words; ++w) {
+    for (uint64_t closed = ~fill->known.words[w]; closed != 0; closed &= closed - 1) {
+      const int64_t i = (w << 6) + __builtin_ctzll(closed);
+      if (i >= grid.samples) break;
+      for (uint32_t open = KnownAround(fill->known, i, width) & 0x1ef; open != 0; open &= open - 1) {
+        const int64_t m = BlockNeighbour(i, width, __builtin_ctz(open));
+        int64_t firstClosed = -1;
+        ForNeighbours(grid, m, [fill, &firstClosed](int64_t n) {
+          if (IsKnown(fill->known, n)) return true;
+          firstClosed = n;
+          return false;
+        });
+        if (firstClosed == i) HeapPush(heap, {OrderedBits(fill->heights[m]), static_cast<uint32_t>(m)});
+      }
+    }
+  }
+}
+
+// The priority flood over the closed samples. The lowest queued sample gives
+// each closed neighbour its filled height. A sample whose filled height is
+// known gives every closed neighbour higher than that its own height at once
+// (whichever neighbour is lowest, its next float up is no higher), and so on up
+// the slope, through a stack; it waits in the queue only while it has closed
+// neighbours no higher than its filled height. The queue grows from the pool's
+// start and the stack from its end: no sample is in both.
+bool FloodClosed(Fill* fill, const FlowGrid& grid, SynthesisControl* control) {
+  const int64_t width = grid.width;
   const float* heights = fill->heights;
-  // The edge samples keep their heights.
-  for (int64_t i = 0; i < grid.samples; ++i) {
+  EntryHeap heap = {static_cast<QueueEntry*>(fill->pool), 0};
+  SeedQueue(fill, &heap);
+  uint32_t* stackEnd = reinterpret_cast<uint32_t*>(heap.entries + grid.samples);
+  uint32_t* top = stackEnd;
+  auto settle = [fill, heights, &top](int64_t n, float raised) {
+    MarkKnown(&fill->known, n);
+    const float h = heights[n];
+    fill->filled[n] = h > raised ? h : raised;
+    *--top = static_cast<uint32_t>(n);
+  };
+  int64_t turns = 0;
+  while (heap.size > 0) {
+    if ((++turns & 0xffff) == 0 && Cancelled(control)) return false;
+    const QueueEntry entry = HeapTake(&heap);
+    const float raised = NextFloatUp(KeyHeight(entry.key));
+    const int64_t i = entry.sample;
+    if (IsEdgeSample(grid, i)) {
+      ForNeighbours(grid, i, [fill, raised, &settle](int64_t n) {
+        if (!IsKnown(fill->known, n)) settle(n, raised);
+        return true;
+      });
+    } else {
+      for (uint32_t closed = ~KnownAround(fill->known, i, width) & 0x1ef; closed != 0; closed &= closed - 1) {
+        settle(BlockNeighbour(i, width, __builtin_ctz(closed)), raised);
+      }
+    }
+    // What waits is listed just past the queue's end, and queued once the
+    // climb is over if it still has closed neighbours: most have none then.
+    int64_t waiting = 0;
+    while (top != stackEnd) {
+      const int64_t x = *top++;
+      const float own = fill->filled[x];
+      bool waits = false;
+      for (uint32_t closed = ~KnownAround(fill->known, x, width) & 0x1ef; closed != 0; closed &= closed - 1) {
+        const int64_t n = BlockNeighbour(x, width, __builtin_ctz(closed));
+        if (heights[n] > own) {
+          settle(n, own);
+        } else {
+          waits = true;
+        }
+      }
+      if (waits) heap.entries[heap.size + waiting++] = {OrderedBits(own), static_cast<uint32_t>(x)};
+    }
+    const int64_t listed = heap.size;
+    for (int64_t k = 0; k < waiting; ++k) {
+      const QueueEntry candidate = heap.entries[listed + k];
+      if ((~KnownAround(fill->known, candidate.sample, width) & 0x1ef) != 0) {
+        HeapPush(&heap, candidate);
+      }
+    }
+  }
+  return true;
+}
+
+bool RunFill(Fill* fill, int threads, SynthesisControl* control) {
+  const FlowGrid& grid = *fill->grid;
+  const int64_t samples = grid.samples;
+  const int workers = samples < (1 << 16) ? 1 : TaskThreadCount(threads);
+  // Open samples keep their heights; the queue overwrites the rest.
+  auto copy = [fill, samples, workers](int64_t part) {
+    const int64_t first = samples * part / workers, end = samples * (part + 1) / workers;
+    memcpy(fill->filled + first, fill->heights + first, static_cast<size_t>(end - first) * sizeof(float));
+  };
+  RunTasks(workers, workers, copy);
+  for (int64_t i = 0; i < samples; ++i) {
     if (!IsEdgeSample(grid, i)) {
       i = (i / grid.width + 1) * grid.width - 2;  // on to the row's last sample
       continue;
     }
-    fill->filled[i] = heights[i];
     MarkKnown(&fill->known, i);
   }
-  // Rising filled heights: the sorted samples that kept their heights, merged
-  // with the raised ones. A sample whose place comes while it is unknown will be
-  // raised when it is reached; one already raised waits in the heap.
-  const int64_t ahead = 16;
-  int64_t next = 0;
-  int64_t turns = 0;
-  for (;;) {
-    if ((++turns & 0xffff) == 0 && Cancelled(control)) return false;
-    const bool heapFirst = fill->raised.size > 0 &&
-                           (next == fill->sorted.count || fill->raised.entries[0].key < fill->sorted.entries[next].key);
-    if (heapFirst) {
-      const QueueEntry entry = HeapTake(&fill->raised);
-      if (!Expand(fill, entry.sample, KeyHeight(entry.key))) return false;
-      continue;
+  // A band of rows a thread, down and then up.
+  const int64_t inner = grid.depth - 2;
+  if (inner > 0 && grid.width > 2) {
+    const int64_t bands = inner < workers ? inner : workers;
+    for (int pass = 0; pass < 2; ++pass) {
+      const bool down = pass == 0;
+      auto sweep = [fill, inner, bands, down](int64_t band) {
+        SweepOpen(fill, 1 + inner * band / bands, 1 + inner * (band + 1) / bands, down);
+      };
+      RunTasks(bands, workers, sweep);
     }
-    if (next == fill->sorted.count) return true;
-    Prefetch(*fill, next + ahead);
-    const QueueEntry entry = fill->sorted.entries[next++];
-    if (!IsKnown(fill->known, entry.sample)) continue;
-    const float own = fill->filled[entry.sample];
-    if (own > heights[entry.sample]) continue;
-    if (!Expand(fill, entry.sample, own)) return false;
   }
+  if (Cancelled(control)) return false;
+  return CloseOpening(fill, control) && FloodClosed(fill, grid, control);
 }
 
 }  // namespace
 
 void ReleaseFillScratch(FillScratch* scratch) {
   free(scratch->known);
-  free(scratch->bucketStart);
-  free(scratch->raised);
   *scratch = FillScratch();
 }
 
 static bool ReserveFillScratch(FillScratch* scratch, int64_t samples) {
-  if (scratch->samples == samples && scratch->known != nullptr && scratch->bucketStart != nullptr) return true;
+  if (scratch->samples == samples && scratch->known != nullptr) return true;
   ReleaseFillScratch(scratch);
   scratch->samples = samples;
   scratch->known = static_cast<uint64_t*>(malloc(static_cast<size_t>(samples / 64 + 2) * sizeof(uint64_t)));
-  scratch->bucketStart =
-      static_cast<uint32_t*>(malloc(static_cast<size_t>(kSortChunks * (samples / 16 + 1)) * sizeof(uint32_t)));
-  return scratch->known != nullptr && scratch->bucketStart != nullptr;
+  return scratch->known != nullptr;
 }
 
 bool FillDepressions(const float* heights, const FlowGrid& grid, float* filled, void* pool, int threads,
@@ -371,13 +383,8 @@ bool FillDepressions(const float* heights, const FlowGrid& grid, float* filled, 
   fill.filled = filled;
   fill.known.words = scratch->known;
   memset(fill.known.words, 0, static_cast<size_t>(grid.samples / 64 + 2) * sizeof(uint64_t));
-  fill.raised.entries = static_cast<QueueEntry*>(scratch->raised);
-  fill.raised.capacity = scratch->raisedCapacity;
-  const bool done = SortByHeight(heights, grid.samples, threads, static_cast<QueueEntry*>(pool), scratch->bucketStart,
-                                 &fill.sorted) &&
-                    RunFill(&fill, control);
-  scratch->raised = fill.raised.entries;
-  scratch->raisedCapacity = fill.raised.capacity;
+  fill.pool = pool;
+  const bool done = RunFill(&fill, threads, control);
   if (keep == nullptr) ReleaseFillScratch(&own);
   return done;
 }

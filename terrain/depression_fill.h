@@ -15,9 +15,6 @@ float NextFloatUp(float value);
 struct FillScratch {
   int64_t samples = 0;
   uint64_t* known = nullptr;
-  uint32_t* bucketStart = nullptr;
-  void* raised = nullptr;
-  int64_t raisedCapacity = 0;
 };
 
 void ReleaseFillScratch(FillScratch* scratch);
@@ -29,7 +26,7 @@ void ReleaseFillScratch(FillScratch* scratch);
 // taken one's)) and is queued. filled receives the filled heights; pool is
 // scratch of 8 bytes a sample (any memory; its contents are lost). heights
 // must hold no NaN. The result does not depend on `threads` (0: every core),
-// which share the sorting. False when the memory it needs cannot be had or the
+// which share the sweeps over the rows. False when the memory it needs cannot be had or the
 // control was cancelled. keep, when given, holds the fill's own memory between calls.
 bool FillDepressions(const float* heights, const FlowGrid& grid, float* filled, void* pool, int threads,
                      SynthesisControl* control, FillScratch* keep = nullptr);

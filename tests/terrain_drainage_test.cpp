@@ -98,11 +98,11 @@ Drained Drain(const std::vector<float>& h, int width, int depth, int threads = 1
   return d;
 }
 
-std::vector<float> Filled(const std::vector<float>& h, int width, int depth) {
+std::vector<float> Filled(const std::vector<float>& h, int width, int depth, int threads = 2) {
   const FlowGrid grid = MakeFlowGrid(width, depth);
   std::vector<float> filled(h.size());
   std::vector<uint64_t> pool(h.size());
-  EXPECT_TRUE(FillDepressions(h.data(), grid, filled.data(), pool.data(), 2, nullptr));
+  EXPECT_TRUE(FillDepressions(h.data(), grid, filled.data(), pool.data(), threads, nullptr));
   return filled;
 }
 
@@ -195,6 +195,37 @@ TEST(Drainage, RandomFieldsMatchThePlainDefinition) {
       EXPECT_EQ(d.accumulation, r.accumulation) << threads << " threads";
       EXPECT_EQ(d.largest, r.largest);
     }
+  }
+}
+
+// Fields shaped like land, large enough for the fill to share its sweeps out
+// to threads: bowls side by side (lakes, and slopes draining into them), and a
+// valley winding back and forth, rising from the edge, that no sweep over the
+// rows follows in one pass.
+TEST(Drainage, LakesAndWindingValleysMatchThePlainDefinition) {
+  const int width = 301, depth = 257;
+  std::vector<float> bowls(static_cast<size_t>(width * depth)), winding(bowls.size(), 1000.0f);
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> jitter(0, 3);
+  for (int z = 0; z < depth; ++z) {
+    for (int x = 0; x < width; ++x) {
+      const float dx = static_cast<float>(x % 40 - 20), dz = static_cast<float>(z % 37 - 18);
+      bowls[z * width + x] = dx * dx + dz * dz + 0.25f * static_cast<float>(jitter(random));
+    }
+  }
+  // Floors on every second row, joined at alternate ends; the height rises along the way in.
+  float along = 0.0f;
+  for (int z = 1; z < depth - 1; z += 2) {
+    for (int k = 1; k < width - 1; ++k) {
+      const int x = (z / 2) % 2 == 0 ? k : width - 1 - k;
+      winding[z * width + x] = along += 0.5f;
+    }
+    if (z + 2 < depth - 1) winding[(z + 1) * width + ((z / 2) % 2 == 0 ? width - 2 : 1)] = along += 0.5f;
+  }
+  winding[width + 0] = -1.0f;  // the way in, on the edge
+  for (const auto& field : {bowls, winding}) {
+    const std::vector<float> expected = PlainDrainage(field, width, depth).filled;
+    for (int threads : {1, 2, 7}) EXPECT_TRUE(SameBits(Filled(field, width, depth, threads), expected)) << threads;
   }
 }
 

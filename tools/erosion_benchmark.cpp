@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <map>
 #include <thread>
 #include <vector>
 
@@ -71,6 +72,38 @@ void BM_Drainage(benchmark::State& state) {
   }
   state.counters["limit_s"] = 2.0;
   state.counters["largest"] = static_cast<double>(largest);
+}
+
+// A default terrain of `side` a side after default erosion, eroded once for every benchmark that asks.
+const std::vector<float>& ErodedTerrain(int64_t side) {
+  static std::map<int64_t, std::vector<float>> eroded;
+  auto found = eroded.find(side);
+  if (found == eroded.end()) {
+    std::vector<float> heights = DefaultTerrain(side);
+    ErodeTerrain(heights.data(), side, side, DefaultErosionSettings(), 0, nullptr, nullptr);
+    found = eroded.emplace(side, std::move(heights)).first;
+  }
+  return found->second;
+}
+
+// The depression fill that erosion runs every step, on an eroded terrain:
+// range(0) side, range(1) threads. Most of it runs on one thread, so it bounds
+// what a second core gains.
+void BM_FillEroded(benchmark::State& state) {
+  const int64_t side = state.range(0);
+  const int threads = static_cast<int>(state.range(1));
+  const std::vector<float>& heights = ErodedTerrain(side);
+  const FlowGrid grid = MakeFlowGrid(side, side);
+  std::vector<float> filled(heights.size());
+  std::vector<uint64_t> pool(heights.size());
+  for (auto _ : state) {
+    if (!FillDepressions(heights.data(), grid, filled.data(), pool.data(), threads, nullptr)) {
+      state.SkipWithError("fill failed");
+      break;
+    }
+    benchmark::DoNotOptimize(filled[0]);
+  }
+  state.counters["threads"] = threads;
 }
 
 // The share of samples in closed depressions (filled height above the height),
@@ -148,6 +181,14 @@ void ThreadsAndSizes(benchmark::internal::Benchmark* benchmark) {
 
 BENCHMARK(BM_ErodeDefault)->Apply(ThreadsAndSizes);
 BENCHMARK(BM_Drainage)->Arg(1025)->Arg(4097)->ArgName("side")->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillEroded)
+    ->Args({1025, 1})
+    ->Args({1025, 2})
+    ->Args({4097, 1})
+    ->Args({4097, 2})
+    ->ArgNames({"side", "threads"})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ClosedDepressions)->Arg(1025)->ArgName("side")->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ErosionPeakMemory)->Arg(4097)->ArgName("side")->Iterations(1)->Unit(benchmark::kMillisecond);
 
