@@ -5,10 +5,8 @@
 
 #include <GL/gl.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <limits>
 #include <thread>
 #include <vector>
 
@@ -80,10 +78,7 @@ struct ClipTransform {
 };
 
 static ClipTransform CurrentClipTransform() {
-  // Matrices that cannot be read stay NaN, which lies beyond no plane: nothing is left out.
   GLfloat model[16], projection[16];
-  std::fill(model, model + 16, std::numeric_limits<GLfloat>::quiet_NaN());
-  std::fill(projection, projection + 16, std::numeric_limits<GLfloat>::quiet_NaN());
   glGetFloatv(GL_MODELVIEW_MATRIX, model);
   glGetFloatv(GL_PROJECTION_MATRIX, projection);
   ClipTransform transform;

@@ -32,5 +32,4 @@ void RecordGlCall(const char* name, std::vector<double> args);
     double(size), double(type), double(stride))                                     \
   X(glColorPointer, (GLint size, GLenum type, GLsizei stride, const GLvoid*),       \
     double(size), double(type), double(stride))                                     \
-  X(glDrawArrays, (GLenum mode, GLint first, GLsizei count), double(mode), double(first), double(count)) \
-  X(glGetFloatv, (GLenum name, GLfloat*), double(name))
+  X(glDrawArrays, (GLenum mode, GLint first, GLsizei count), double(mode), double(first), double(count))
