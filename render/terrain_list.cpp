@@ -5,7 +5,6 @@
 
 #include <GL/gl.h>
 
-#include <cmath>
 #include <cstddef>
 #include <thread>
 #include <vector>
@@ -72,47 +71,6 @@ static void PutArrayVertex(const TerrainGrid* grid, int32_t column, int32_t row,
   position[2] = static_cast<float>(GridCoordinate(grid->extentZ, row, grid->depth));
 }
 
-// Clip coordinates from the object's: the projection times the modelview, column-major.
-struct ClipTransform {
-  double m[16];
-};
-
-static ClipTransform CurrentClipTransform() {
-  GLfloat model[16], projection[16];
-  glGetFloatv(GL_MODELVIEW_MATRIX, model);
-  glGetFloatv(GL_PROJECTION_MATRIX, projection);
-  ClipTransform transform;
-  for (int column = 0; column < 4; ++column) {
-    for (int row = 0; row < 4; ++row) {
-      double sum = 0.0;
-      for (int k = 0; k < 4; ++k) {
-        sum += static_cast<double>(projection[4 * k + row]) * static_cast<double>(model[4 * column + k]);
-      }
-      transform.m[4 * column + row] = sum;
-    }
-  }
-  return transform;
-}
-
-// One bit for each plane of the view volume the point lies clearly beyond: by a margin far
-// wider than the renderer's rounding, so that a quad whose corners all lie beyond one plane
-// has no pixel in the picture.
-static uint8_t OutsideBits(const ClipTransform& t, const float* p) {
-  double clip[4];
-  for (int row = 0; row < 4; ++row) {
-    clip[row] = t.m[row] * static_cast<double>(p[0]) + t.m[4 + row] * static_cast<double>(p[1]) +
-                t.m[8 + row] * static_cast<double>(p[2]) + t.m[12 + row];
-  }
-  const double w = clip[3];
-  uint8_t bits = 0;
-  for (int axis = 0; axis < 3; ++axis) {
-    const double margin = 1e-3 * (std::fabs(w) + std::fabs(clip[axis])) + 1e-6;
-    if (clip[axis] < -w - margin) bits |= static_cast<uint8_t>(1 << (2 * axis));
-    if (clip[axis] > w + margin) bits |= static_cast<uint8_t>(2 << (2 * axis));
-  }
-  return bits;
-}
-
 // Strips are filled this many at a time, walking the rows: each row's few samples sit
 // side by side in memory, where one strip alone would stride through the whole field.
 static const int32_t kStripsAtOnce = 32;
@@ -123,42 +81,21 @@ struct StripBatch {
   int32_t strips = 0;
   std::vector<float> positions;
   std::vector<float> colours;
-  std::vector<uint8_t> outside;  // each vertex's OutsideBits
 };
 
-static void FillStrips(const TerrainGrid* grid, int32_t flat, const ClipTransform* view, int32_t first,
-                       StripBatch* batch) {
+static void FillStrips(const TerrainGrid* grid, int32_t flat, int32_t first, StripBatch* batch) {
   const size_t count = 2 * static_cast<size_t>(grid->depth);
   batch->first = first;
   batch->strips = grid->width - 1 - first < kStripsAtOnce ? grid->width - 1 - first : kStripsAtOnce;
   batch->positions.resize(3 * count * kStripsAtOnce);
   batch->colours.resize(3 * count * kStripsAtOnce);
-  batch->outside.resize(count * kStripsAtOnce);
   for (int32_t j = 0; j < grid->depth; ++j) {
     for (int32_t s = 0; s < batch->strips; ++s) {
       const int32_t c = first + s;
       const size_t v = static_cast<size_t>(s) * count + 2 * static_cast<size_t>(j);
       PutArrayVertex(grid, c + 1, j, flat, false, &batch->positions[3 * v], &batch->colours[3 * v]);
       PutArrayVertex(grid, c, j, flat, true, &batch->positions[3 * v + 3], &batch->colours[3 * v + 3]);
-      batch->outside[v] = OutsideBits(*view, &batch->positions[3 * v]);
-      batch->outside[v + 1] = OutsideBits(*view, &batch->positions[3 * v + 3]);
     }
-  }
-}
-
-// Draws one strip's quads but those wholly beyond a plane of the view volume: runs of the
-// strip, each quad with the same corners in the same order, so the same triangles and pixels.
-static void DrawStripInView(const uint8_t* outside, int32_t depth) {
-  int32_t j = 0;
-  auto beyond = [outside](int32_t quad) {
-    const size_t v = 2 * static_cast<size_t>(quad);
-    return (outside[v] & outside[v + 1] & outside[v + 2] & outside[v + 3]) != 0;
-  };
-  while (j + 1 < depth) {
-    while (j + 1 < depth && beyond(j)) ++j;
-    const int32_t start = j;
-    while (j + 1 < depth && !beyond(j)) ++j;
-    if (j > start) glDrawArrays(GL_QUAD_STRIP, 2 * start, 2 * (j - start + 1));
   }
 }
 
@@ -167,8 +104,7 @@ void DrawTerrainArrays(const TerrainGrid* grid, int32_t flat) {
   const size_t count = 2 * static_cast<size_t>(grid->depth);  // vertices a strip
   // While OpenGL draws one batch, a second thread fills the next.
   StripBatch batches[2];
-  const ClipTransform view = CurrentClipTransform();
-  FillStrips(grid, flat, &view, 0, &batches[0]);
+  FillStrips(grid, flat, 0, &batches[0]);
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_COLOR_ARRAY);
   for (int32_t first = 0, at = 0; first + 1 < grid->width; first += kStripsAtOnce, at ^= 1) {
@@ -176,16 +112,16 @@ void DrawTerrainArrays(const TerrainGrid* grid, int32_t flat) {
     std::thread filler;
     if (next + 1 < grid->width) {
       try {
-        filler = std::thread(FillStrips, grid, flat, &view, next, &batches[at ^ 1]);
+        filler = std::thread(FillStrips, grid, flat, next, &batches[at ^ 1]);
       } catch (...) {
-        FillStrips(grid, flat, &view, next, &batches[at ^ 1]);
+        FillStrips(grid, flat, next, &batches[at ^ 1]);
       }
     }
     const StripBatch& batch = batches[at];
     for (int32_t s = 0; s < batch.strips; ++s) {
       glVertexPointer(3, GL_FLOAT, 0, &batch.positions[3 * count * static_cast<size_t>(s)]);
       glColorPointer(3, GL_FLOAT, 0, &batch.colours[3 * count * static_cast<size_t>(s)]);
-      DrawStripInView(&batch.outside[count * static_cast<size_t>(s)], grid->depth);
+      glDrawArrays(GL_QUAD_STRIP, 0, static_cast<GLsizei>(count));
     }
     if (filler.joinable()) filler.join();
   }

@@ -25,6 +25,6 @@ TerrainSource CurrentTerrainSource();
 // Draws the mesh the last BuildTerrainList made: replays list 1, or sends the arrays.
 void CallTerrainMesh(const TerrainGrid* grid);
 
-// The solid mesh as BuildTerrainList lays it out, drawn from vertex arrays: GL_QUAD_STRIPs
-// per column pair, leaving out the runs of quads wholly outside the view.
+// The solid mesh as BuildTerrainList lays it out, drawn from vertex arrays: one
+// glDrawArrays of GL_QUAD_STRIP per column pair.
 void DrawTerrainArrays(const TerrainGrid* grid, int32_t flat);
