@@ -8,6 +8,7 @@
 #include <vector>
 
 struct OutputFile;
+struct PngBands;
 
 enum PngPixels {
   kPngGrey16,  // one big-endian 16-bit sample per pixel
@@ -43,6 +44,8 @@ enum PngFilter {
 bool PngCompressionOfName(const std::string& name, PngCompression* compression);
 
 // An image being filtered row by row into memory; the whole image is compressed at the end.
+// Fast compression instead streams: bands of rows are compressed on every core as they come and
+// written as they are done, joined into one stream.
 struct PngEncoder {
   OutputFile* file = nullptr;
   int64_t width = 0;
@@ -57,6 +60,7 @@ struct PngEncoder {
   size_t filteredBytes = 0;
   std::vector<uint8_t> previous;  // the last row added, unfiltered
   std::vector<uint8_t> trial;     // adaptive filtering's candidate row
+  PngBands* bands = nullptr;      // fast compression's bands and threads
 };
 
 // Starts an image of width x height pixels. On failure (a side out of PNG's range,

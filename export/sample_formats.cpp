@@ -4,16 +4,6 @@
 #include <charconv>
 #include <cmath>
 
-uint16_t HeightSample16(float h, float low, float high) {
-  if (low == high) return 0;
-  const double scaled = (static_cast<double>(h) - static_cast<double>(low)) /
-                            (static_cast<double>(high) - static_cast<double>(low)) * 65535.0 + 0.5;
-  const double value = std::floor(scaled);
-  if (!(value > 0.0)) return 0;
-  if (value >= 65535.0) return 65535;
-  return static_cast<uint16_t>(value);
-}
-
 uint8_t WaterSample8(float w) {
   const double value = std::floor(static_cast<double>(w) * 255.0 + 0.5);
   if (!(value > 0.0)) return 0;

@@ -4,12 +4,14 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <climits>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -473,12 +475,24 @@ void EndIfStuck(std::chrono::steady_clock::time_point* interruptedAt) {
 
 // Watches the run: ends it when an interruption goes unanswered, and on a terminal shows progress
 // once the run has taken a second: percentage, rate, time left.
-void WatchRun(const ExportControl* control, const std::atomic<bool>* finished, bool showProgress) {
+// The end of the run, told to the watcher at once so that it never holds up the exit.
+struct RunEnd {
+  std::mutex lock;
+  std::condition_variable told;
+  std::atomic<bool> finished{false};
+};
+
+void WatchRun(const ExportControl* control, RunEnd* end, bool showProgress) {
+  const std::atomic<bool>* finished = &end->finished;
   const auto start = std::chrono::steady_clock::now();
   std::chrono::steady_clock::time_point interruptedAt;
   bool shown = false;
   while (!finished->load()) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    {
+      std::unique_lock<std::mutex> hold(end->lock);
+      end->told.wait_for(hold, std::chrono::milliseconds(100), [finished] { return finished->load(); });
+    }
+    if (finished->load()) break;
     EndIfStuck(&interruptedAt);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!showProgress || seconds < 1.0 || finished->load()) continue;
@@ -554,17 +568,21 @@ int main(int argc, char** argv) {
   interruptible = &control;
   CatchEndingSignals(OnInterrupt);
   IgnoreBrokenPipes();
-  std::atomic<bool> finished{false};
+  RunEnd end;
   std::thread progress;
   try {
-    progress = std::thread(WatchRun, &control, &finished, StandardErrorIsTerminal());
+    progress = std::thread(WatchRun, &control, &end, StandardErrorIsTerminal());
   } catch (const std::system_error&) {
     // No thread to be had (little memory): the run goes on unwatched.
   }
   ExportOutcome outcome;
   const bool done = rangeOnly ? FindWholeTerrainRange(request, &control, &outcome)
                               : RunExport(request, &control, picture.write, &outcome);
-  finished = true;
+  {
+    std::lock_guard<std::mutex> hold(end.lock);
+    end.finished = true;
+  }
+  end.told.notify_all();
   if (progress.joinable()) progress.join();
   interruptible = nullptr;
   if (!done) {

@@ -18,12 +18,14 @@
 #include <thread>
 #include <vector>
 
+#include "export/deflate_bands.h"
 #include "export/export_control.h"
 #include "export/export_field.h"
 #include "export/export_job.h"
 #include "export/mesh_writers.h"
 #include "export/ordered_work.h"
 #include "export/output_file.h"
+#include "export/png_writer.h"
 #include "tests/golden_data.h"
 
 #ifndef _WIN32
@@ -416,6 +418,102 @@ TEST(ExportFormats, EveryCompressionAndEveryWayOfGeneratingGivesTheSameSamples) 
       const std::string command = std::string(KORAVEL_PNGCHECK) + " -q " + dir + "/" + name;
       EXPECT_EQ(std::system(command.c_str()), 0) << command;
     }
+  }
+}
+
+// Fast PNGs are bands compressed apart and joined: every shape and kind of content decodes to its
+// samples, whether the bands end inside a byte or on one, in one block or stored, across rows or not.
+TEST(ExportFormats, FastPngsJoinTheirBandsIntoOneStreamThatDecodesToTheSamples) {
+  const std::string dir = WorkFolder();
+  struct Case {
+    int64_t width, height;
+    PngPixels pixels;
+    const char* content;
+  };
+  const Case cases[] = {
+      {1, 1, kPngGrey8, "ramp"},        {5, 3, kPngRgb8, "noise"},         {600, 500, kPngGrey16, "ramp"},
+      {16385, 3, kPngGrey16, "ramp"},   {300, 300, kPngRgb8, "noise"},     {700, 400, kPngGrey8, "zeros"},
+      {512, 512, kPngGrey16, "steps"},  {1000, 300, kPngRgb8, "steps"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height) + " " + c.content);
+    const size_t channels = c.pixels == kPngRgb8 ? 3 : 1, bytes = c.pixels == kPngGrey16 ? 2 : 1;
+    const size_t rowSamples = size_t(c.width) * channels;
+    std::vector<uint32_t> samples(rowSamples * size_t(c.height));
+    uint32_t state = 12345;
+    for (size_t i = 0; i < samples.size(); ++i) {
+      state = state * 1664525u + 1013904223u;
+      const size_t x = i % rowSamples, y = i / rowSamples;
+      const std::string content = c.content;
+      const uint32_t value = content == "noise" ? state >> 8 : content == "zeros" ? 0
+                           : content == "ramp" ? uint32_t(x * 37 + y * 11) : uint32_t((x / 7 + y / 5) * 97 + (state >> 30));
+      samples[i] = value & (bytes == 2 ? 0xffffu : 0xffu);
+    }
+    const std::string path = dir + "/fast.png";
+    OutputFile file;
+    ASSERT_TRUE(OpenOutputFile(&file, path)) << file.message;
+    const bool written = WritePng(&file, c.width, c.height, c.pixels, {{"Comment", "bands"}},
+                                  [&](int64_t row, uint8_t* out) {
+      for (size_t i = 0; i < rowSamples; ++i) {
+        const uint32_t value = samples[size_t(row) * rowSamples + i];
+        if (bytes == 2) {
+          out[2 * i] = uint8_t(value >> 8);
+          out[2 * i + 1] = uint8_t(value);
+        } else {
+          out[i] = uint8_t(value);
+        }
+      }
+      return true;
+    }, kPngFilterAdaptive, kPngFast);
+    ASSERT_TRUE(written) << file.message;
+    ASSERT_TRUE(FinishOutputFile(&file) && CommitOutputFile(&file)) << file.message;
+    const Png png = ReadPng(path);
+    EXPECT_TRUE(png.samples == samples);
+    EXPECT_EQ(png.texts.at("Comment"), "bands");
+    if (std::string(KORAVEL_PNGCHECK).empty()) continue;
+    const std::string command = std::string(KORAVEL_PNGCHECK) + " -q " + path;
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  }
+}
+
+// Where a final block ends: stored, fixed and malformed streams.
+TEST(ExportFormats, TheEndOfADeflateBlockIsFoundOrRefused) {
+  struct Case {
+    std::vector<uint8_t> bytes;
+    int64_t end;
+  };
+  const Case cases[] = {
+      {{0x03, 0x00}, 10},                    // fixed, empty
+      {{0x4b, 0x04, 0x00}, 18},              // fixed, "a"
+      {{0x01, 0x00, 0x00, 0xff, 0xff}, 40},  // stored, empty
+      {{0x01, 0x01, 0x00, 0xfe, 0xff, 'a'}, 48},
+      {{0x02, 0x00}, -1},                    // fixed, not final
+      {{0x4b, 0x04}, -1},                    // cut short
+      {{0x4b, 0x04, 0x00, 0x00}, -1},        // a byte beyond the block
+      {{0x01, 0x01, 0x00, 0xff, 0xff, 'a'}, -1},  // stored, a length that does not check
+      {{0x07, 0x00}, -1},                    // the reserved block type
+      {{}, -1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DeflateBlockEndBit(c.bytes.data(), c.bytes.size()), c.end) << c.bytes.size() << " bytes";
+  }
+}
+
+// Adler-32 sums of pieces combine into the whole's, for pieces past the sum's modulus too.
+TEST(ExportFormats, AdlerSumsOfPiecesCombineIntoTheWholes) {
+  std::vector<uint8_t> data(200000);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t((i * 2654435761u) >> 13);
+  auto adler = [&](size_t from, size_t to) {
+    uint32_t a = 1, b = 0;
+    for (size_t i = from; i < to; ++i) {
+      a = (a + data[i]) % 65521;
+      b = (b + a) % 65521;
+    }
+    return b << 16 | a;
+  };
+  const uint32_t whole = adler(0, data.size());
+  for (const size_t split : {size_t(0), size_t(1), size_t(5552), size_t(65521), size_t(131042), data.size()}) {
+    EXPECT_EQ(CombineAdler32(adler(0, split), adler(split, data.size()), data.size() - split), whole) << split;
   }
 }
 

@@ -9,6 +9,7 @@
 #include "render/frame.h"
 #include "render/generate_terrain.h"
 #include "render/render_context.h"
+#include "render/terrain_list.h"
 #include "state/app_state.h"
 #include "terrain/terrain_grid.h"
 #include "tests/render/reference_pictures.h"
@@ -135,6 +136,28 @@ TEST_F(Pictures, PitchYawAndZoomPlaceTheTerrain) {
   const Census tilted = Count(Draw(20.0f, 0.0f, 0.5f));
   EXPECT_LT(tilted.Height(), above.Height() * 0.8);
   EXPECT_LT(tilted.CentreY(), above.CentreY());
+}
+
+// Pictures drawn once send the mesh from vertex arrays: the list's pixels exactly, from views
+// that hold all of the terrain and views that hold little of it.
+TEST_F(Pictures, TheVertexArraysDrawTheListsPixels) {
+  struct View {
+    float pitch, yaw, zoom;
+    int32_t flat;
+  };
+  const View views[] = {{10.0f, 0.0f, 1.0f, 0}, {10.0f, 0.0f, 4.0f, 0}, {45.0f, 30.0f, 2.5f, 0},
+                        {90.0f, 0.0f, 6.0f, 1}, {5.0f, 90.0f, 1.5f, 0},  {-20.0f, 200.0f, 3.0f, 0}};
+  for (const View& view : views) {
+    SCOPED_TRACE(std::to_string(view.pitch) + " " + std::to_string(view.yaw) + " " + std::to_string(view.zoom));
+    Generate(view.flat);
+    const std::vector<unsigned char> listed = Draw(view.pitch, view.yaw, view.zoom).rgba;
+    SetTerrainSource(kTerrainFromArrays);
+    BuildTerrainList(currentTerrain, view.flat);
+    const std::vector<unsigned char> arrays = Draw(view.pitch, view.yaw, view.zoom).rgba;
+    SetTerrainSource(kTerrainFromList);
+    EXPECT_GT(Count(Picture{kWidth, kHeight, listed}).drawn, 0);
+    EXPECT_TRUE(arrays == listed);
+  }
 }
 
 // The same scenes as the Windows program draws them in its own window, held against the same
