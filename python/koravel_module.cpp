@@ -30,8 +30,10 @@ namespace py = pybind11;
 
 namespace {
 
-// seed, height, init_freq, freq_scale, pass_height_scale, passes, river: checked by the Python side's types.
-using Settings = std::tuple<int32_t, float, int32_t, int32_t, float, int32_t, bool>;
+// seed, height, init_freq, freq_scale, pass_height_scale, passes, river, then erode, erosion_steps,
+// erodibility, deposition, talus, creep: checked by the Python side's types.
+using Settings = std::tuple<int32_t, float, int32_t, int32_t, float, int32_t, bool, bool, int32_t, float, float,
+                            float, float>;
 // x0, z0, width, depth
 using Tile = std::tuple<int64_t, int64_t, int64_t, int64_t>;
 
@@ -45,14 +47,25 @@ koravel_settings Record(const Settings& s) {
   record.pass_height_scale = std::get<4>(s);
   record.passes = std::get<5>(s);
   record.river = std::get<6>(s) ? 1 : 0;
+  record.erode = std::get<7>(s) ? 1 : 0;
+  record.erosion_steps = std::get<8>(s);
+  record.erodibility = std::get<9>(s);
+  record.deposition = std::get<10>(s);
+  record.talus = std::get<11>(s);
+  record.creep = std::get<12>(s);
   return record;
 }
 
 // Ctrl+C while the engine works: the C interface's progress callback runs on the
 // calling thread, which takes the GIL back for a moment to let Python see signals.
 // Calls of fewer samples, over in a fraction of a second, run without it (and the
-// thread it takes): Python sees Ctrl+C as soon as they return.
+// thread it takes): Python sees Ctrl+C as soon as they return. Erosion, of the
+// whole terrain whatever the tile, is watched at every size.
 constexpr uint64_t kWatchedSamples = uint64_t{1} << 25;
+
+bool Erodes(const Settings& settings) {
+  return std::get<7>(settings);
+}
 
 struct SignalWatch {
   bool interrupted = false;
@@ -123,7 +136,7 @@ py::tuple Generate(const Settings& settings, int64_t width, int64_t depth, const
   koravel_status status;
   {
     py::gil_scoped_release released;
-    const koravel_progress_fn progress = floats >= kWatchedSamples ? WatchSignals : nullptr;
+    const koravel_progress_fn progress = floats >= kWatchedSamples || Erodes(settings) ? WatchSignals : nullptr;
     status = koravel_generate(&record, width, depth, &rect, heightsOut, waterOut, floats, threads, progress, &watch);
   }
   Raise(status, watch);
@@ -138,11 +151,31 @@ py::tuple HeightRange(const Settings& settings, int64_t width, int64_t depth, in
   {
     py::gil_scoped_release released;
     const uint64_t samples = static_cast<uint64_t>(width) * static_cast<uint64_t>(depth);
-    const koravel_progress_fn progress = samples >= kWatchedSamples ? WatchSignals : nullptr;
+    const koravel_progress_fn progress = samples >= kWatchedSamples || Erodes(settings) ? WatchSignals : nullptr;
     status = koravel_height_range(&record, width, depth, threads, progress, &watch, &low, &high);
   }
   Raise(status, watch);
   return py::make_tuple(low, high);
+}
+
+// The drainage map of tile as a (rows, columns) uint64 array, and the whole terrain's largest count.
+py::tuple Flow(const Settings& settings, int64_t width, int64_t depth, const Tile& tile, int32_t threads) {
+  const koravel_settings record = Record(settings);
+  const koravel_rect rect = {std::get<0>(tile), std::get<1>(tile), std::get<2>(tile), std::get<3>(tile)};
+  py::array_t<uint64_t> counts(
+      std::vector<py::ssize_t>{static_cast<py::ssize_t>(rect.depth), static_cast<py::ssize_t>(rect.width)});
+  uint64_t* out = counts.mutable_data();
+  uint64_t largest = 0;
+  SignalWatch watch;
+  koravel_status status;
+  {
+    py::gil_scoped_release released;
+    const size_t samples = static_cast<size_t>(rect.width) * static_cast<size_t>(rect.depth);
+    // The drainage map, of the whole terrain whatever the tile, is watched at every size.
+    status = koravel_flow(&record, width, depth, &rect, out, samples, &largest, threads, WatchSignals, &watch);
+  }
+  Raise(status, watch);
+  return py::make_tuple(counts, largest);
 }
 
 // Pictures use the process-wide view records: one at a time.
@@ -179,8 +212,8 @@ bool RunWatched(const ExportRequest& request, ExportOutcome* outcome, SignalWatc
 py::tuple Write(const Settings& settings, int64_t width, int64_t depth, const std::optional<Tile>& tile,
                 int32_t threads, const std::optional<std::tuple<float, float>>& range, bool flat,
                 const std::string& heights, const std::string& water, const std::string& colour,
-                const std::string& mesh, const std::string& render, const std::tuple<int32_t, int32_t>& view,
-                float pitch, float yaw, float zoom, bool wire) {
+                const std::string& mesh, const std::string& render, const std::string& flow,
+                const std::tuple<int32_t, int32_t>& view, float pitch, float yaw, float zoom, bool wire) {
   const koravel_settings record = Record(settings);
   ExportRequest request;
   request.settings = {record.seed, record.height, record.pass_height_scale, static_cast<float>(record.freq_scale),
@@ -193,6 +226,8 @@ py::tuple Write(const Settings& settings, int64_t width, int64_t depth, const st
     request.rect = {std::get<0>(*tile), std::get<1>(*tile), std::get<2>(*tile), std::get<3>(*tile)};
   }
   request.threads = threads;
+  request.erode = record.erode == 1;
+  request.erosion = {record.erosion_steps, record.erodibility, record.deposition, record.talus, record.creep};
   if (range) {
     request.rangeGiven = true;
     request.rangeLow = std::get<0>(*range);
@@ -215,6 +250,12 @@ py::tuple Write(const Settings& settings, int64_t width, int64_t depth, const st
     throw py::value_error("render: '" + render + "' does not end in .png");
   }
   request.picturePath = render;
+  request.flowFormat = FlowFormatOfPath(flow);
+  if (!flow.empty() && request.flowFormat == kFlowFloat && !IsRawFloatPath(flow)) {
+    throw py::value_error("flow: '" + flow + "' ends in none of .png (16-bit grey, log scale), .f32, .raw or .bin "
+                          "(raw 32-bit floats)");
+  }
+  request.flowPath = flow;
   request.view = {std::get<0>(view), std::get<1>(view), pitch, yaw, zoom, wire};
 
   ExportOutcome outcome;
@@ -244,11 +285,13 @@ PYBIND11_MODULE(_koravel, module) {
   module.def("check_rect", &CheckRect, "An empty string, or why the tile of the terrain is refused.");
   module.def("generate", &Generate, py::arg("settings"), py::arg("width"), py::arg("depth"), py::arg("tile"),
              py::arg("threads"), py::arg("heights"), py::arg("water"));
+  module.def("flow", &Flow, py::arg("settings"), py::arg("width"), py::arg("depth"), py::arg("tile"),
+             py::arg("threads"));
   module.def("height_range", &HeightRange, py::arg("settings"), py::arg("width"), py::arg("depth"),
              py::arg("threads"));
   module.def("write", &Write, py::arg("settings"), py::arg("width"), py::arg("depth"), py::arg("tile"),
              py::arg("threads"), py::arg("range"), py::arg("flat"), py::arg("heights"), py::arg("water"),
-             py::arg("colour"), py::arg("mesh"), py::arg("render"), py::arg("view"), py::arg("pitch"),
+             py::arg("colour"), py::arg("mesh"), py::arg("render"), py::arg("flow"), py::arg("view"), py::arg("pitch"),
              py::arg("yaw"), py::arg("zoom"), py::arg("wire"));
   module.attr("can_render") = kCanRender;
   module.attr("max_terrain_side") = static_cast<int64_t>(KORAVEL_MAX_TERRAIN_SIDE);

@@ -52,7 +52,8 @@ enum {
  * and a caller compiled against an older header keeps working (the fields it
  * lacks take their defaults). A record larger than this library knows is
  * accepted when the bytes it does not know are all zero, so every field added
- * later is off when zero. */
+ * later is off when zero (the erosion's parameters are read and checked only
+ * with erode 1). */
 typedef struct koravel_settings {
   uint32_t size;           /* sizeof(koravel_settings) as the caller knows it */
   int32_t seed;            /* any value; default 0 */
@@ -62,6 +63,15 @@ typedef struct koravel_settings {
   float pass_height_scale; /* amplitude factor from pass to pass; default 0.4 */
   int32_t passes;          /* at most 1000; default 5 */
   int32_t river;           /* 1 carves a river, 0 none; default 0 */
+  /* Added after the first version: a 32-byte record from an older caller means no erosion.
+   * Erosion, as koravel-export --erode, shapes the whole terrain, so with it
+   * on the terrain has at most KORAVEL_MAX_FIELD_SIDE samples a side. */
+  int32_t erode;           /* 1 erodes the terrain, 0 not; default 0 */
+  int32_t erosion_steps;   /* rounds of erosion, 1 .. 100; default 10 */
+  float erodibility;       /* how fast running water wears the ground, 0 .. 1000; default 1 */
+  float deposition;        /* how readily carried sediment settles, 0 .. 100; default 1 */
+  float talus;             /* steepest slope that holds, 1 .. 90 degrees (90: none slides); default 35 */
+  float creep;             /* hillslope creep, square units a step, 0 .. 100; default 0.2 */
 } koravel_settings;
 
 /* A rectangle of samples: columns x0 .. x0 + width - 1, rows z0 .. z0 + depth - 1. */
@@ -107,7 +117,11 @@ KORAVEL_API koravel_status koravel_check_rect(int64_t terrain_width, int64_t ter
  * each holds buffer_floats floats, at least rect->width * rect->depth. The
  * result is the cut of the whole terrain, bit for bit, whatever the rectangle.
  * threads: 0 for every core, or 1 to 1024. progress may be null. On any status
- * but KORAVEL_OK the buffers' contents are undefined. */
+ * but KORAVEL_OK the buffers' contents are undefined.
+ * With settings->erode 1 the heights are the eroded terrain's, koravel-export
+ * --erode's: the whole terrain is made and eroded and the rectangle cut from
+ * it, so each call takes the whole terrain's time and about 22 bytes a sample
+ * of it. Erosion leaves the water as it was. */
 KORAVEL_API koravel_status koravel_generate(const koravel_settings* settings, int64_t terrain_width,
                                             int64_t terrain_depth, const koravel_rect* rect, float* heights,
                                             float* water, size_t buffer_floats, int32_t threads,
@@ -116,11 +130,28 @@ KORAVEL_API koravel_status koravel_generate(const koravel_settings* settings, in
 /* The lowest and highest height of the whole terrain, of any size up to
  * KORAVEL_MAX_TERRAIN_SIDE a side: what tiles of a large terrain share as their
  * scale. It takes about the time of generating the terrain's heights, but only
- * a 2048 x 2048 tile's memory. threads and progress as koravel_generate. */
+ * a 2048 x 2048 tile's memory (eroded terrains: the time and memory of
+ * koravel_generate's). threads and progress as koravel_generate. */
 KORAVEL_API koravel_status koravel_height_range(const koravel_settings* settings, int64_t terrain_width,
                                                 int64_t terrain_depth, int32_t threads,
                                                 koravel_progress_fn progress, void* user_data,
                                                 float* min_height, float* max_height);
+
+/* Added after the first version (symbol version KORAVEL_1.1). The drainage map (flow accumulation) of rect (null: the whole
+ * terrain) of the terrain_width x terrain_depth terrain, eroded first when
+ * settings->erode is 1, as koravel-export --flow computes it:
+ * accumulation[c + j * rect->width] is A at column rect->x0 + c, row
+ * rect->z0 + j, the number of samples whose water runs through it, itself
+ * included (exact; koravel-export's raw file holds it as floats). *largest,
+ * unless null, is the whole terrain's largest A (Amax), what tiles share as
+ * their scale. It works on the whole terrain, of at most KORAVEL_MAX_FIELD_SIDE
+ * samples a side (KORAVEL_ERROR_SHAPE beyond), taking up to 17 bytes a sample
+ * of it besides the caller's buffer (22 while it is eroded). buffer_counts is
+ * at least rect->width * rect->depth; threads and progress as koravel_generate. */
+KORAVEL_API koravel_status koravel_flow(const koravel_settings* settings, int64_t terrain_width,
+                                        int64_t terrain_depth, const koravel_rect* rect, uint64_t* accumulation,
+                                        size_t buffer_counts, uint64_t* largest, int32_t threads,
+                                        koravel_progress_fn progress, void* user_data);
 
 #ifdef __cplusplus
 }

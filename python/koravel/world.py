@@ -5,7 +5,8 @@ Every chunk is computed on a worker by the module and equals koravel-export's
 temporary name and renames it into place, records its SHA-256 in the folder's
 world.json, and skips on a rerun the chunks whose files still match: an
 interrupted build goes on where it stopped, and a worker that dies mid-chunk
-loses nothing (Dask runs its chunk again).
+loses nothing (Dask runs its chunk again). Eroded terrains are refused: erosion
+works on the whole terrain, at most 16384 samples a side, never on chunks.
 """
 
 import contextlib
@@ -41,6 +42,17 @@ def _chunk_side(chunks):
     return int(chunks)
 
 
+def _check_terrain(terrain):
+    """ValueError unless terrain is a koravel.Terrain that can be made in chunks: not an eroded one."""
+    if not isinstance(terrain, Terrain):
+        raise ValueError(f"terrain: a koravel.Terrain, not {terrain!r}")
+    if terrain.erode:
+        raise ValueError(
+            "terrain: an eroded terrain is made whole, not in chunks (erosion works on whole terrains of at most "
+            f"{MAX_FIELD_SIDE} samples a side): take its heights or tiles with Terrain.heights() or "
+            "Terrain.write(), or koravel-export --erode")
+
+
 def _sizes(total, side):
     """The lengths of the chunks that cut total samples into pieces of side (the last may be shorter)."""
     return tuple(min(side, total - start) for start in range(0, total, side))
@@ -64,8 +76,7 @@ def _array(terrain, chunks, threads, field):
     from dask.base import tokenize
     from dask.highlevelgraph import HighLevelGraph
 
-    if not isinstance(terrain, Terrain):
-        raise ValueError(f"terrain: a koravel.Terrain, not {terrain!r}")
+    _check_terrain(terrain)
     side = _chunk_side(chunks)
     threads = 1 if threads is None else threads
     name = f"koravel-{field}-" + tokenize(terrain, side, threads)
@@ -117,6 +128,7 @@ def height_range(terrain, chunks=DEFAULT_CHUNK, client=None, threads=1, show_pro
     """(lowest, highest) height of the terrain, in one pass over its chunks on a Dask cluster (client, or
     the default one): each chunk's heights are made on a worker and dropped; nothing is written.
     The values equal terrain.range() and koravel-export --range-only."""
+    _check_terrain(terrain)
     client = client if client is not None else _default_client()
     rects = [rect for _, rect in chunk_rects(terrain, chunks)]
     futures = client.map(_chunk_range, [terrain] * len(rects), rects, [threads] * len(rects), pure=False)
@@ -287,8 +299,7 @@ def _prepare_zarr(folder, terrain, chunk, identity, world_range):
 def check_build(terrain, folder, output="zarr", chunk=DEFAULT_CHUNK, scale_range=None):
     """Checks a build before it starts: ValueError for a bad argument, WorldError for a folder that holds
     something else than this world. Returns (chunk, scale_range, manifest found in folder or None)."""
-    if not isinstance(terrain, Terrain):
-        raise ValueError(f"terrain: a koravel.Terrain, not {terrain!r}")
+    _check_terrain(terrain)
     if output not in FORMATS:
         raise ValueError(f"output: one of {', '.join(FORMATS)}, not {output!r}")
     chunk = _chunk_side(chunk)

@@ -70,6 +70,9 @@ def _parser():
     terrain.add_argument("--pass-height-scale", metavar="F", help="amplitude factor from pass to pass (default 0.4)")
     terrain.add_argument("--passes", metavar="N", help="number of passes (default 5)")
     terrain.add_argument("--river", action="store_true", help="carve a river")
+    terrain.add_argument("--erode", action="store_true",
+                         help="refused: erosion shapes a whole terrain of at most "
+                              f"{MAX_FIELD_SIDE} samples a side, never chunks (koravel-export --erode)")
     size = parser.add_argument_group("size")
     size.add_argument("--size", metavar="N", help=f"samples a side, both ways (1 to {MAX_TERRAIN_SIDE})")
     size.add_argument("--width", metavar="W", help="samples along x")
@@ -102,6 +105,10 @@ def _read(arguments):
     depth = size if size is not None else _whole("--depth", a.depth, 1, MAX_TERRAIN_SIDE, side)
     if width is None or depth is None:
         raise UsageError("give the world's size: --size N, or --width W and --depth D")
+    if a.erode:
+        raise UsageError(f"--erode: a world is built in chunks, each on its own, but erosion shapes the whole "
+                         f"terrain at once (at most {MAX_FIELD_SIDE} samples a side): make eroded terrains "
+                         "with koravel-export --erode (--tile for pieces) or koravel.Terrain(erode=True)")
     if (a.zarr is None) == (a.tiles is None):
         raise UsageError("give one output: --zarr DIR or --tiles DIR")
     if a.zarr is not None and (a.format is not None or a.range is not None):

@@ -3,8 +3,11 @@
 #include <koravel/koravel.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,6 +59,17 @@ TEST(CInterface, SettingsAreCheckedFieldByField) {
       {"frequency step", [](koravel_settings* s) { s->freq_scale = 2000; }, KORAVEL_ERROR_SETTINGS, "freq_scale: "},
       {"passes", [](koravel_settings* s) { s->passes = 1001; }, KORAVEL_ERROR_SETTINGS, "passes: "},
       {"river 2", [](koravel_settings* s) { s->river = 2; }, KORAVEL_ERROR_SETTINGS, "river: "},
+      {"erode 2", [](koravel_settings* s) { s->erode = 2; }, KORAVEL_ERROR_SETTINGS, "erode: "},
+      {"no erosion steps", [](koravel_settings* s) { s->erode = 1, s->erosion_steps = 0; }, KORAVEL_ERROR_SETTINGS,
+       "erosion_steps: "},
+      {"erodibility NaN", [](koravel_settings* s) { s->erode = 1, s->erodibility = NAN; }, KORAVEL_ERROR_SETTINGS,
+       "erodibility: "},
+      {"deposition", [](koravel_settings* s) { s->erode = 1, s->deposition = 101.0f; }, KORAVEL_ERROR_SETTINGS,
+       "deposition: "},
+      {"talus", [](koravel_settings* s) { s->erode = 1, s->talus = 0.5f; }, KORAVEL_ERROR_SETTINGS, "talus: "},
+      {"creep", [](koravel_settings* s) { s->erode = 1, s->creep = -1.0f; }, KORAVEL_ERROR_SETTINGS, "creep: "},
+      {"erosion's parameters unread without it", [](koravel_settings* s) { s->erosion_steps = 0, s->talus = NAN; },
+       KORAVEL_OK, ""},
       {"size 0", [](koravel_settings* s) { s->size = 0; }, KORAVEL_ERROR_ARGUMENT, "settings.size: "},
       {"size 28", [](koravel_settings* s) { s->size = 28; }, KORAVEL_ERROR_ARGUMENT, "settings.size: "},
   };
@@ -113,6 +127,25 @@ TEST(CInterface, RecordsOfOtherSizes) {
   EXPECT_EQ(koravel_check_settings(&later.known, message, sizeof message), KORAVEL_ERROR_ARGUMENT);
   EXPECT_NE(std::string(message).find("does not know"), std::string::npos) << message;
   EXPECT_EQ(koravel_settings_init(&known, 16), KORAVEL_ERROR_ARGUMENT);
+  // An older caller's record ends before the erosion's fields: whatever lies beyond, no erosion.
+  koravel_settings older = Defaults();
+  older.size = 32;
+  older.erode = 1;
+  older.erosion_steps = -5;
+  EXPECT_EQ(koravel_check_settings(&older, nullptr, 0), KORAVEL_OK);
+  const koravel_rect inner = {40, 40, 1, 1};
+  ASSERT_EQ(koravel_generate(&older, 100, 100, &inner, &fromLater, nullptr, 1, 1, nullptr, nullptr), KORAVEL_OK);
+  ASSERT_EQ(koravel_generate(&known, 100, 100, &inner, &fromKnown, nullptr, 1, 1, nullptr, nullptr), KORAVEL_OK);
+  EXPECT_EQ(fromLater, fromKnown);
+  // Nor does a record of this size whose erosion fields are all zero.
+  koravel_settings zeroed = Defaults();
+  memset(&zeroed.erode, 0, sizeof zeroed - offsetof(koravel_settings, erode));
+  float fromZeroed = 1.0f;
+  ASSERT_EQ(koravel_generate(&zeroed, 100, 100, &inner, &fromZeroed, nullptr, 1, 1, nullptr, nullptr), KORAVEL_OK);
+  EXPECT_EQ(fromZeroed, fromKnown);
+  known.erode = 1;
+  ASSERT_EQ(koravel_generate(&known, 100, 100, &inner, &fromKnown, nullptr, 1, 1, nullptr, nullptr), KORAVEL_OK);
+  EXPECT_NE(fromLater, fromKnown);
   EXPECT_EQ(koravel_settings_init(nullptr, sizeof known), KORAVEL_ERROR_ARGUMENT);
 }
 
@@ -207,6 +240,126 @@ TEST(CInterface, GoldenTerrainWholeAndInParts) {
   EXPECT_EQ(Format9g(high), golden.columns.at("maxHeight"));
 }
 
+// A file koravel-export wrote for these tests (tests/library/CMakeLists.txt).
+std::vector<unsigned char> ErodedFile(const std::string& name) {
+  std::ifstream file(std::string(KORAVEL_ERODED_FILES) + "/" + name, std::ios::binary);
+  EXPECT_TRUE(file) << name << " is missing: ctest runs library_eroded_* first";
+  return std::vector<unsigned char>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+template <typename Sample>
+std::vector<unsigned char> Bytes(const std::vector<Sample>& values) {
+  std::vector<unsigned char> bytes(values.size() * sizeof(Sample));
+  memcpy(bytes.data(), values.data(), bytes.size());
+  return bytes;
+}
+
+// The drainage map as koravel-export's raw file holds it.
+std::vector<unsigned char> FlowFloats(const std::vector<uint64_t>& counts) {
+  std::vector<float> floats(counts.size());
+  for (size_t i = 0; i < counts.size(); ++i) floats[i] = static_cast<float>(counts[i]);
+  return Bytes(floats);
+}
+
+TEST(CInterface, ErodedTerrainIsKoravelExports) {
+  koravel_settings s = Defaults();
+  s.seed = 12345;
+  s.river = 1;
+  s.erode = 1;
+  s.erosion_steps = 4;
+  s.erodibility = 2.5f;
+  s.deposition = 0.5f;
+  s.talus = 30.0f;
+  s.creep = 0.1f;
+  const int64_t width = 61, depth = 45;
+  // The whole terrain on one thread.
+  std::vector<float> heights(width * depth);
+  std::vector<uint64_t> flow(heights.size());
+  uint64_t largest = 0;
+  ASSERT_EQ(koravel_generate(&s, width, depth, nullptr, heights.data(), nullptr, heights.size(), 1, nullptr, nullptr),
+            KORAVEL_OK);
+  ASSERT_EQ(koravel_flow(&s, width, depth, nullptr, flow.data(), flow.size(), &largest, 1, nullptr, nullptr),
+            KORAVEL_OK);
+  EXPECT_EQ(Bytes(heights), ErodedFile("whole.f32"));
+  EXPECT_EQ(FlowFloats(flow), ErodedFile("whole-flow.f32"));
+  EXPECT_EQ(largest, *std::max_element(flow.begin(), flow.end()));
+  float low = 0.0f, high = 0.0f;
+  ASSERT_EQ(koravel_height_range(&s, width, depth, 2, nullptr, nullptr, &low, &high), KORAVEL_OK);
+  EXPECT_EQ(low, *std::min_element(heights.begin(), heights.end()));
+  EXPECT_EQ(high, *std::max_element(heights.begin(), heights.end()));
+
+  // A tile at odd offsets on two threads: heights with water, each alone, and the drainage map,
+  // whose largest count stays the whole terrain's.
+  const koravel_rect tile = {13, 7, 29, 21};
+  std::vector<float> tileHeights(29 * 21), tileWater(29 * 21), alone(29 * 21);
+  std::vector<uint64_t> tileFlow(29 * 21);
+  uint64_t tileLargest = 0;
+  ASSERT_EQ(koravel_generate(&s, width, depth, &tile, tileHeights.data(), tileWater.data(), alone.size(), 2, nullptr,
+                             nullptr), KORAVEL_OK);
+  ASSERT_EQ(koravel_flow(&s, width, depth, &tile, tileFlow.data(), tileFlow.size(), &tileLargest, 2, nullptr, nullptr),
+            KORAVEL_OK);
+  EXPECT_EQ(Bytes(tileHeights), ErodedFile("tile.f32"));
+  EXPECT_EQ(Bytes(tileWater), ErodedFile("tile-water.f32"));
+  EXPECT_EQ(FlowFloats(tileFlow), ErodedFile("tile-flow.f32"));
+  EXPECT_EQ(tileLargest, largest);
+  ASSERT_EQ(koravel_generate(&s, width, depth, &tile, alone.data(), nullptr, alone.size(), 2, nullptr, nullptr),
+            KORAVEL_OK);
+  EXPECT_EQ(Bytes(alone), ErodedFile("tile.f32"));
+  ASSERT_EQ(koravel_generate(&s, width, depth, &tile, nullptr, alone.data(), alone.size(), 2, nullptr, nullptr),
+            KORAVEL_OK);
+  EXPECT_EQ(Bytes(alone), ErodedFile("tile-water.f32"));
+}
+
+TEST(CInterface, ErosionAndDrainageRefusals) {
+  koravel_settings eroded = Defaults();
+  eroded.erode = 1;
+  const koravel_settings plain = Defaults();
+  const koravel_rect corner = {0, 0, 4, 4};
+  float h[16];
+  uint64_t counts[16];
+  float low = 0.0f, high = 0.0f;
+  const struct {
+    const char* what;
+    std::function<koravel_status()> call;
+    koravel_status status;
+  } cases[] = {
+      {"eroding a terrain past one field",
+       [&] { return koravel_generate(&eroded, 16385, 100, &corner, h, nullptr, 16, 1, nullptr, nullptr); },
+       KORAVEL_ERROR_SHAPE},
+      {"its water too", [&] { return koravel_generate(&eroded, 100, 16385, &corner, nullptr, h, 16, 1, nullptr, nullptr); },
+       KORAVEL_ERROR_SHAPE},
+      {"its range", [&] { return koravel_height_range(&eroded, 16385, 16385, 1, nullptr, nullptr, &low, &high); },
+       KORAVEL_ERROR_SHAPE},
+      {"draining a terrain past one field",
+       [&] { return koravel_flow(&plain, 16385, 100, &corner, counts, 16, nullptr, 1, nullptr, nullptr); },
+       KORAVEL_ERROR_SHAPE},
+      {"no counts", [&] { return koravel_flow(&plain, 100, 100, &corner, nullptr, 16, nullptr, 1, nullptr, nullptr); },
+       KORAVEL_ERROR_ARGUMENT},
+      {"too few counts", [&] { return koravel_flow(&plain, 100, 100, &corner, counts, 15, nullptr, 1, nullptr, nullptr); },
+       KORAVEL_ERROR_ARGUMENT},
+      {"threads", [&] { return koravel_flow(&plain, 100, 100, &corner, counts, 16, nullptr, -1, nullptr, nullptr); },
+       KORAVEL_ERROR_ARGUMENT},
+      {"a tile past the edge",
+       [&] {
+         const koravel_rect out = {98, 0, 4, 4};
+         return koravel_flow(&plain, 100, 100, &out, counts, 16, nullptr, 1, nullptr, nullptr);
+       },
+       KORAVEL_ERROR_SHAPE},
+      {"bad settings", [&] {
+         koravel_settings bad = eroded;
+         bad.talus = 91.0f;
+         return koravel_flow(&bad, 100, 100, &corner, counts, 16, nullptr, 1, nullptr, nullptr);
+       },
+       KORAVEL_ERROR_SETTINGS},
+      {"a small terrain of any kind", [&] { return koravel_flow(&eroded, 2, 2, nullptr, counts, 4, nullptr, 0, nullptr, nullptr); },
+       KORAVEL_OK},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(c.call(), c.status);
+  }
+}
+
 struct Reports {
   std::thread::id caller;
   std::vector<double> fractions;
@@ -246,6 +399,28 @@ TEST(CInterface, ProgressOnTheCallersThreadAndCancellation) {
   float low = 0.0f, high = 0.0f;
   EXPECT_EQ(koravel_height_range(&s, 65536, 65536, 1, Report, &rangeStopped, &low, &high), KORAVEL_ERROR_CANCELLED);
   EXPECT_EQ(rangeStopped.fractions.size(), 1u);
+}
+
+TEST(CInterface, ProgressOverErosionAndDrainage) {
+  koravel_settings s = Defaults();
+  s.erode = 1;
+  s.erosion_steps = 3;
+  std::vector<uint64_t> counts(769 * 769);
+  Reports done;
+  done.caller = std::this_thread::get_id();
+  ASSERT_EQ(koravel_flow(&s, 769, 769, nullptr, counts.data(), counts.size(), nullptr, 1, Report, &done), KORAVEL_OK);
+  ASSERT_GE(done.fractions.size(), 2u);
+  EXPECT_FALSE(done.otherThread);
+  EXPECT_EQ(done.fractions.back(), 1.0);
+  for (size_t i = 1; i < done.fractions.size(); ++i) EXPECT_LE(done.fractions[i - 1], done.fractions[i]);
+  // Stopped at the first report, mid-erosion.
+  Reports stopped;
+  stopped.caller = done.caller;
+  stopped.stopAfter = 1;
+  const koravel_rect tile = {5, 5, 8, 8};
+  float heights[64];
+  EXPECT_EQ(koravel_generate(&s, 769, 769, &tile, heights, nullptr, 64, 1, Report, &stopped), KORAVEL_ERROR_CANCELLED);
+  EXPECT_EQ(stopped.fractions.size(), 1u);
 }
 
 }  // namespace

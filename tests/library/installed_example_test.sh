@@ -40,8 +40,12 @@ fi
 library=$(find "$prefix" -name libkoravel.so.1)
 soname=$(readelf -d "$library" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
 [ "$soname" = libkoravel.so.1 ] || fail "the library's SONAME is '$soname'"
-others=$(nm -D --defined-only "$library" | awk '$3 !~ /^koravel_/ && $3 !~ /^KORAVEL_1$/')
+others=$(nm -D --defined-only "$library" | awk '$3 !~ /^koravel_/ && $3 !~ /^KORAVEL_1(\.[0-9]+)?$/')
 [ -z "$others" ] || fail "the library exports more than the C interface:"$'\n'"$others"
+# The first version's functions keep their symbol version; later ones come with versions of their own.
+first=$(nm -D --defined-only "$library" | awk '$3 ~ /@@KORAVEL_1$/ { sub(/@@.*/, "", $3); print $3 }' | sort | xargs)
+[ "$first" = "koravel_check_rect koravel_check_settings koravel_generate koravel_height_range koravel_settings_init koravel_status_text koravel_version" ] ||
+  fail "the first version's symbols changed: $first"
 
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }
 echo "all checks passed"

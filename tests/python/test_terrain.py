@@ -10,6 +10,7 @@ import numpy as np
 import pytest
 
 import koravel
+import koravel.world
 from conftest import DATA, golden_rows, read_f32, same_bits, sha256
 
 SETTINGS = {"seed": "seed", "terrainHeight": "height", "passHeightScale": "pass_height_scale",
@@ -98,6 +99,64 @@ def test_write_gives_koravel_exports_files(tmp_path, export_tool):
         assert (tmp_path / "module" / name).read_bytes() == (tmp_path / "tool" / name).read_bytes(), name
 
 
+# Eroded terrains and their drainage maps, whole and in tiles at odd offsets, against koravel-export's raw files.
+ERODED = dict(seed=12345, river=True, width=61, depth=45, erode=True, erosion_steps=4, erodibility=2.5,
+              deposition=0.5, talus=30, creep=0.1)
+ERODED_CASES = [
+    ("whole", ERODED, None, 1),
+    ("tile", ERODED, (13, 7, 29, 21), 2),
+    ("defaults, tile on every core", dict(erode=True, width=129, depth=97), (1, 95, 127, 2), None),
+]
+
+
+@pytest.mark.parametrize("name,kwargs,tile,threads", ERODED_CASES, ids=[c[0] for c in ERODED_CASES])
+def test_eroded_equals_koravel_export(tmp_path, export_tool, name, kwargs, tile, threads):
+    terrain = koravel.Terrain(**kwargs)
+    options = terrain.options().split()
+    if tile is not None:
+        options += ["--tile", ",".join(map(str, tile))]
+    if threads is not None:
+        options += ["--threads", threads]
+    export_tool(*options, "--heights", tmp_path / "h.f32", "--water", tmp_path / "w.f32", "--flow", tmp_path / "f.f32")
+    heights, water = terrain.fields(tile=tile, threads=threads)
+    flow, largest = terrain.flow(tile=tile, threads=threads, largest=True)
+    assert heights.tobytes() == (tmp_path / "h.f32").read_bytes()
+    assert water.tobytes() == (tmp_path / "w.f32").read_bytes()
+    assert flow.dtype == np.uint64 and flow.shape == heights.shape
+    assert flow.astype(np.float32).tobytes() == (tmp_path / "f.f32").read_bytes()
+    assert same_bits(terrain.heights(tile=tile, threads=threads), heights)
+    whole = terrain.flow(threads=1)
+    assert largest == whole.max()
+    if tile is None:
+        assert terrain.range(threads=threads) == (heights.min(), heights.max())
+
+
+@pytest.mark.parametrize("tile", [None, (3, 4, 51, 33)], ids=["whole", "tile"])
+def test_eroded_write_gives_koravel_exports_files(tmp_path, export_tool, tile):
+    terrain = koravel.Terrain(**ERODED)
+    names = {"heights": "t.png", "flow": "t_flow.png", "colour": "t_colour.png"}
+    for folder in ("module", "tool"):
+        (tmp_path / folder).mkdir()
+    low, high = terrain.write(**{k: tmp_path / "module" / v for k, v in names.items()}, tile=tile)
+    tile_options = [] if tile is None else ["--tile", ",".join(map(str, tile))]
+    printed = export_tool(*terrain.options().split(), *tile_options,
+                          *[x for k, v in names.items() for x in (f"--{k}", tmp_path / "tool" / v)])
+    assert printed == f"minHeight {low:.9g} maxHeight {high:.9g}\n"
+    for name in names.values():
+        assert (tmp_path / "module" / name).read_bytes() == (tmp_path / "tool" / name).read_bytes(), name
+
+
+def test_erosion_settings_round_trip():
+    terrain = koravel.Terrain(**ERODED)
+    assert pickle.loads(pickle.dumps(terrain)) == terrain
+    assert eval(repr(terrain), {"koravel": koravel}) == terrain
+    assert terrain != koravel.Terrain(**dict(ERODED, creep=0.2))
+    # Without erosion its parameters change nothing: the same terrain, settings as before erosion came.
+    plain = koravel.Terrain(erosion_steps=3)
+    assert plain == koravel.Terrain() and "erode" not in plain.settings()
+    assert pickle.loads(pickle.dumps(plain)).erosion_steps == 3
+
+
 REFUSALS = [
     ("seed beyond 32 bits", lambda: koravel.Terrain(seed=2**31), "seed: "),
     ("seed not whole", lambda: koravel.Terrain(seed=1.5), "seed: "),
@@ -123,6 +182,19 @@ REFUSALS = [
     ("mesh format", lambda: koravel.Terrain().write(mesh="m.stl"), "mesh: "),
     ("range upside down", lambda: koravel.Terrain().write(heights="h.png", range=(2, 1)), "range: "),
     ("view", lambda: koravel.Terrain().write(render="r.png", view=(0, 10)), "view: "),
+    ("erode", lambda: koravel.Terrain(erode="yes"), "erode: "),
+    ("erosion steps", lambda: koravel.Terrain(erosion_steps=0), "erosion_steps: "),
+    ("erosion steps not whole", lambda: koravel.Terrain(erosion_steps=2.5), "erosion_steps: "),
+    ("erodibility NaN", lambda: koravel.Terrain(erodibility=float("nan")), "erodibility: "),
+    ("deposition", lambda: koravel.Terrain(deposition=101), "deposition: "),
+    ("talus", lambda: koravel.Terrain(talus=0.5), "talus: "),
+    ("creep", lambda: koravel.Terrain(creep=-1), "creep: "),
+    ("eroding past one field", lambda: koravel.Terrain(erode=True, width=16385), "erode: "),
+    ("draining past one field", lambda: koravel.Terrain(width=20000).flow(tile=(0, 0, 8, 8)), "flow: "),
+    ("drainage file format", lambda: koravel.Terrain().write(flow="f.tif"), "flow: "),
+    ("drainage of a tile of a world", lambda: koravel.Terrain(width=20000).write(flow="f.png", tile=(0, 0, 8, 8)),
+     "the drainage map works on whole terrains of at most 16384"),
+    ("eroded world", lambda: koravel.world.heights(koravel.Terrain(erode=True)), "terrain: an eroded terrain"),
 ]
 
 

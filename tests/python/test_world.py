@@ -68,6 +68,7 @@ USAGE_ERRORS = [
     (["--size", "8", "--chunk", "16385", "--zarr", "w"], "--chunk: '16385'"),
     (["--size", "8", "--init-freq", "5000", "--zarr", "w"], "--init-freq: "),
     (["--size", "8", "--height", "nan", "--zarr", "w"], "--height: 'nan' is not a decimal number"),
+    (["--size", "100", "--erode", "--zarr", "w"], "--erode: a world is built in chunks"),
     (["--size", "8", "--zarr", "w", "--scheduler", "tcp://127.0.0.1:1", "--workers", "2"], "--workers"),
     (["--size", "8", "--zarr", "full"], "is not empty and holds no world.json"),
     (["--size", "8", "--zarr", "other"], "holds another world"),
